@@ -1,0 +1,10 @@
+#include "halden/link/Link.h"
+
+int BaudRateOf(int Code) {
+  static constexpr int kRates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+  return Code >= 0 && Code <= 9 ? kRates[Code] : 4800;
+}
+
+void RaiseError(int Code, const char* Msg) { throw EDriverError(Code, _(Msg)); }
+
+void RaiseErrorText(int Code, const std::string& Msg) { throw EDriverError(Code, Msg); }
