@@ -17,9 +17,14 @@ namespace {
 
 constexpr long long kMegabyte = 1048576;
 
-int CurrentThreadNumber() {
-  thread_local const int id = static_cast<int>(gettid());
-  return id;
+// The calling thread's number, as at least 8 digits with leading zeros.
+const std::string& ThreadNumberText() {
+  thread_local const std::string text = [] {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.8d", static_cast<int>(gettid()));
+    return std::string(buf);
+  }();
+  return text;
 }
 
 std::string RolledName(const std::string& FileName, int k) {
@@ -69,15 +74,13 @@ void TLogFile::SetMaxFileCount(int Value) {
   FMaxFileCount = Value;
 }
 
-void TLogFile::Trace(std::string_view Data) { Write("[TRACE] ", Data); }
-void TLogFile::Info(std::string_view Data) { Write("[ INFO] ", Data); }
-void TLogFile::Error(std::string_view Data) { Write("[ERROR] ", Data); }
-void TLogFile::Debug(std::string_view Data) { Write("[DEBUG] ", Data); }
+void TLogFile::Trace(std::string_view Data) { Write(TLevel::Trace, {Data}); }
+void TLogFile::Info(std::string_view Data) { Write(TLevel::Info, {Data}); }
+void TLogFile::Error(std::string_view Data) { Write(TLevel::Error, {Data}); }
+void TLogFile::Debug(std::string_view Data) { Write(TLevel::Debug, {Data}); }
 
 void TLogFile::Error(std::string_view Data, const std::exception& E) {
-  std::string tail = " ";
-  tail += E.what();
-  Write("[ERROR] ", Data, tail);
+  Write(TLevel::Error, {Data, " ", E.what()});
 }
 
 void TLogFile::Close() {
@@ -85,7 +88,8 @@ void TLogFile::Close() {
   CloseFile();
 }
 
-void TLogFile::Write(std::string_view Tag, std::string_view Data, std::string_view Tail) {
+void TLogFile::Write(TLevel Level, std::initializer_list<std::string_view> Parts) {
+  static constexpr std::string_view kTags[] = {"[TRACE] ", "[ INFO] ", "[ERROR] ", "[DEBUG] "};
   std::lock_guard lock(FLock);
   if (!FEnabled.load(std::memory_order_relaxed)) return;
 
@@ -99,13 +103,19 @@ void TLogFile::Write(std::string_view Tag, std::string_view Data, std::string_vi
                   t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
     FStampSecond = now.tv_sec;
   }
-  char head[64];
-  const int n = std::snprintf(head, sizeof head, "[%s.%.3d] [%.8d] ", FStamp,
-                              static_cast<int>(now.tv_nsec / 1000000), CurrentThreadNumber());
-  FLine.assign(head, static_cast<std::size_t>(n));
-  FLine.append(Tag);
-  varkon::AppendUtf8AsCodePage(FLine, Data, varkon::CodePage::Windows1251);
-  varkon::AppendUtf8AsCodePage(FLine, Tail, varkon::CodePage::Windows1251);
+  // "[dd.mm.yyyy hh:mm:ss.zzz] [tttttttt] "
+  FLine.clear();
+  FLine.push_back('[');
+  FLine.append(FStamp);
+  const int ms = static_cast<int>(now.tv_nsec / 1000000);
+  const char millis[] = {'.', char('0' + ms / 100), char('0' + ms / 10 % 10), char('0' + ms % 10)};
+  FLine.append(millis, sizeof millis);
+  FLine.append("] [");
+  FLine.append(ThreadNumberText());
+  FLine.append("] ");
+  FLine.append(kTags[static_cast<int>(Level)]);
+  for (std::string_view part : Parts)
+    varkon::AppendUtf8AsCodePage(FLine, part, varkon::CodePage::Windows1251);
   FLine.append("\r\n");
 
   if (FHandle < 0) OpenFile();

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <exception>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -40,11 +41,15 @@ class TLogFile {
   void Error(std::string_view Data, const std::exception& E);
   void Debug(std::string_view Data);
 
+  enum class TLevel { Trace, Info, Error, Debug };
+  // One line of the given level whose message is the parts joined (so that a
+  // named logger need not build the message first).
+  void Write(TLevel Level, std::initializer_list<std::string_view> Parts);
+
   // Closes the file (it is reopened by the next line).
   void Close();
 
  private:
-  void Write(std::string_view Tag, std::string_view Data, std::string_view Tail = {});
   void OpenFile();
   void CloseFile();
   void RollOver();

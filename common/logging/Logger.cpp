@@ -12,34 +12,26 @@ constexpr std::size_t kDumpChunk = 20;
 // Lines are formatted only while the log is on, so a disabled log costs a
 // load and a branch per call.
 
-std::string TLogger::Line(std::string_view Message) const {
-  std::string line;
-  line.reserve(FName.size() + 1 + Message.size());
-  line.append(FName).append(" ").append(Message);
-  return line;
-}
+using TLevel = TLogFile::TLevel;
 
 void TLogger::Debug(std::string_view Message) const {
   TLogFile& log = GlobalLogger();
-  if (log.GetEnabled()) log.Debug(Line(Message));
+  if (log.GetEnabled()) log.Write(TLevel::Debug, {FName, " ", Message});
 }
 
 void TLogger::Info(std::string_view Message) const {
   TLogFile& log = GlobalLogger();
-  if (log.GetEnabled()) log.Info(Line(Message));
+  if (log.GetEnabled()) log.Write(TLevel::Info, {FName, " ", Message});
 }
 
 void TLogger::Error(std::string_view Message) const {
   TLogFile& log = GlobalLogger();
-  if (log.GetEnabled()) log.Error(Line(Message));
+  if (log.GetEnabled()) log.Write(TLevel::Error, {FName, " ", Message});
 }
 
 void TLogger::Error(std::string_view Message, const std::exception& E) const {
   TLogFile& log = GlobalLogger();
-  if (!log.GetEnabled()) return;
-  std::string line = Line(Message);
-  line.append(" (").append(E.what()).append(")");
-  log.Error(line);
+  if (log.GetEnabled()) log.Write(TLevel::Error, {FName, " ", Message, " (", E.what(), ")"});
 }
 
 void TLogger::WriteData(std::string_view Prefix, std::string_view Data) const {
@@ -47,10 +39,8 @@ void TLogger::WriteData(std::string_view Prefix, std::string_view Data) const {
   if (!log.GetEnabled()) return;
   std::size_t pos = 0;
   do {
-    const std::string_view chunk = Data.substr(pos, kDumpChunk);
-    std::string line = Line(Prefix);
-    line.append(varkon::HexSpaced(chunk));
-    log.Debug(line);
+    const std::string hex = varkon::HexSpaced(Data.substr(pos, kDumpChunk));
+    log.Write(TLevel::Debug, {FName, " ", Prefix, hex});
     pos += kDumpChunk;
   } while (pos < Data.size());
 }

@@ -25,7 +25,5 @@ class TLogger {
   void WriteData(std::string_view Prefix, std::string_view Data) const;
 
  private:
-  std::string Line(std::string_view Message) const;
-
   std::string FName;
 };
