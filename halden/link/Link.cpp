@@ -8,3 +8,9 @@ int BaudRateOf(int Code) {
 void RaiseError(int Code, const char* Msg) { throw EDriverError(Code, _(Msg)); }
 
 void RaiseErrorText(int Code, const std::string& Msg) { throw EDriverError(Code, Msg); }
+
+int AnswerResultCode(const std::string& Answer) {
+  const bool longCode = !Answer.empty() && static_cast<unsigned char>(Answer[0]) == 0xFF;
+  if (longCode) return Answer.size() >= 3 ? static_cast<unsigned char>(Answer[2]) : 0;
+  return Answer.size() >= 2 ? static_cast<unsigned char>(Answer[1]) : 0;
+}

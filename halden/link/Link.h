@@ -46,6 +46,11 @@ using PConnectionParams = std::shared_ptr<TConnectionParams>;
 // The rate in bit/s of a baud-rate code; any code outside 0..9 is 4800.
 int BaudRateOf(int Code);
 
+// The device's error byte in an answer block: the third byte after a
+// two-byte command code (first byte 0xFF), else the second byte; 0 for an
+// answer too short to carry one.
+int AnswerResultCode(const std::string& Answer);
+
 // One command on its way through a protocol.
 struct TCommandRec {
   unsigned short Code = 0;  // code of the last answer the served port decoded itself
