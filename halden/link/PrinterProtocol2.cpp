@@ -125,7 +125,15 @@ void TPrinterProtocol2::Synchronize() {
   FLogger.Debug("Synchronization");
   FRawInput = Encode({});
   WriteFrame(FRawInput);
-  FFrameNumber = ReadAnswerFrame(FParams->Timeout);
+  try {
+    FFrameNumber = ReadAnswerFrame(FParams->Timeout);
+  } catch (const EDriverError&) {
+    throw;
+  } catch (const std::exception& E) {
+    // A damaged answer is a failure of the link like any other.
+    FLogger.Error(std::string("Synchronization: ") + E.what());
+    RaiseError(E_NOCONNECTION, S_NOCONNECTION);
+  }
   FSynchronized = true;
   NextFrameNumber();
 }

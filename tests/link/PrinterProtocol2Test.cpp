@@ -317,12 +317,20 @@ TEST_F(Protocol2, FailedSynchronisationIsNotRetried) {
   EXPECT_FALSE(proto.Synchronized());
   EXPECT_EQ(rec.Answer, "old");
 
-  // A damaged synchronisation answer fails the same way.
-  auto dev = std::make_shared<FakeSerialPort>();
-  TPrinterProtocol2 p(dev, params);
-  dev->OnWriteBytes(DeviceFrame(0, "", 1));
-  EXPECT_THROW(p.Send(rec), EDriverError);
-  EXPECT_EQ(dev->Writes(), std::vector<std::string>{kSyncFrame});
+  // A damaged synchronisation answer fails the same way, with the link's error.
+  for (const TDamage& d : Damages()) {
+    SCOPED_TRACE(d.Name);
+    auto dev = std::make_shared<FakeSerialPort>();
+    TPrinterProtocol2 p(dev, params);
+    dev->OnWriteBytes(d.Bad);
+    try {
+      p.Send(rec);
+      ADD_FAILURE() << "synchronised on a damaged answer";
+    } catch (const EDriverError& E) {
+      EXPECT_EQ(E.ErrorCode(), E_NOCONNECTION);
+    }
+    EXPECT_EQ(dev->Writes(), std::vector<std::string>{kSyncFrame});
+  }
 }
 
 TEST_F(Protocol2, SyncSynchronisesAgainAtOnce) {
