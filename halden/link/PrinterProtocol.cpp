@@ -177,6 +177,9 @@ bool TPrinterProtocol::ReadAnswer() {
   } catch (const std::exception& E) {
     FOutput.clear();
     FLogger.Error(std::string("ReadAnswerData: ") + E.what());
+    // A port that closed itself has lost its device: asking it again cannot
+    // help, and reopening the port would hide the loss of the link.
+    if (!FPort->GetOpened()) RaiseError(E_NOCONNECTION, S_NOCONNECTION);
     return false;
   }
 }

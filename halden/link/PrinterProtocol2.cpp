@@ -102,6 +102,9 @@ void TPrinterProtocol2::Send(TCommandRec& Command) {
     } catch (const std::exception& E) {
       ++answerFailures;
       FLogger.Error("Answer error " + std::to_string(answerFailures) + ": " + E.what());
+      // A port that closed itself has lost its device: sending again cannot
+      // help, and its reopening would hide the loss of the link.
+      if (!FPort->GetOpened()) RaiseError(E_NOCONNECTION, S_NOCONNECTION);
       if (answerFailures < FParams->MaxAnsCount) continue;
       RaiseError(E_NOCONNECTION, S_NOCONNECTION);
     }

@@ -21,33 +21,6 @@ std::string Spaced(const std::string& Bytes) {
   return varkon::HexSpaced(Bytes);
 }
 
-void Word(std::string& To, unsigned Value) {
-  To.push_back(static_cast<char>(Value & 0xFF));
-  To.push_back(static_cast<char>((Value >> 8) & 0xFF));
-}
-
-// A frame as the device sends it: 8F, then LEN NUMBER DATA CRC stuffed. Len
-// overrides LEN where >= 0; CrcDelta damages the CRC.
-std::string DeviceFrame(unsigned Number, const std::string& DataHex, unsigned CrcDelta = 0,
-                        int Len = -1) {
-  const std::string data = FakeSerialPort::Bytes(DataHex);
-  std::string body;
-  Word(body, Len >= 0 ? static_cast<unsigned>(Len) : data.size() + 2);
-  Word(body, Number);
-  body += data;
-  Word(body, varkon::Crc16Ccitt(body) ^ CrcDelta);
-  std::string frame = "\x8F";
-  for (char c : body) {
-    if (c == '\x8F')
-      frame += "\x9F\x81";
-    else if (c == '\x9F')
-      frame += "\x9F\x83";
-    else
-      frame += c;
-  }
-  return frame;
-}
-
 constexpr const char* kSyncFrame = "8F 00 00 0F 1D";
 
 class Protocol2 : public ::testing::Test {
@@ -177,8 +150,8 @@ TEST_F(Protocol2, AnswerNumberAndCrcMayBeStuffed) {
   std::string hex;
   for (int b = 0; b < 256 && hex.empty(); ++b) {
     std::string body;
-    Word(body, 3);
-    Word(body, 0x9F);
+    AppendWord(body, 3);
+    AppendWord(body, 0x9F);
     body += static_cast<char>(b);
     const unsigned crc = varkon::Crc16Ccitt(body);
     if ((crc & 0xFF) == 0x8F || (crc & 0xFF) == 0x9F || (crc >> 8) == 0x8F || (crc >> 8) == 0x9F)
@@ -387,6 +360,16 @@ TEST_F(Protocol2, AnswerErrorsAreLogged) {
   EXPECT_TRUE(log.Has("TPrinterProtocol2 -> " + std::string(kSyncFrame)));
   EXPECT_TRUE(log.Has("TPrinterProtocol2 CRC error"));
   EXPECT_TRUE(log.Has("TPrinterProtocol2 <- 8F"));
+}
+
+TEST_F(Protocol2, RemovalWhileTheAnswerComesInEndsTheCommandWithoutRetrying) {
+  SyncAnswer(0);
+  port->OnWriteBytes(FakeSerialPort::Bytes("8F 05 00 01 00 41"));
+  port->RemoveAt("Read");
+  TCommandRec rec = Command("41 42 43");
+  ExpectFailure(rec, E_NOCONNECTION);
+  EXPECT_EQ(CommandWrites(), 1);
+  EXPECT_EQ(port->CountOf("Open"), 0);
 }
 
 }  // namespace

@@ -16,15 +16,6 @@
 
 namespace {
 
-// The frame a device sends for an answer block: STX LEN DATA LRC.
-std::string AnswerFrame(const std::string& Hex, bool Damaged = false) {
-  const std::string data = FakeSerialPort::Bytes(Hex);
-  char lrc = static_cast<char>(data.size());
-  for (char c : data) lrc ^= c;
-  if (Damaged) lrc ^= 0x5A;
-  return std::string("\x02", 1) + static_cast<char>(data.size()) + data + lrc;
-}
-
 std::string Spaced(const std::string& Bytes) {
   return varkon::HexSpaced(Bytes);
 }
@@ -468,6 +459,15 @@ TEST_F(StdProtocol, PortErrorsPropagateUnchanged) {
     }
     EXPECT_EQ(rec.Answer, "old");
   }
+}
+
+TEST_F(StdProtocol, RemovalWhileTheAnswerComesInEndsTheCommandWithoutReopening) {
+  ReadyAndAcked(FakeSerialPort::Bytes("02 05 41"));
+  port->RemoveAt("ReadEx");
+  TCommandRec rec = Command("41");
+  ExpectFailure(rec, E_NOCONNECTION);
+  EXPECT_EQ(port->CountOf("Open"), 0);
+  EXPECT_EQ(port->CountOf("Write 05"), 1);
 }
 
 }  // namespace

@@ -61,6 +61,7 @@ void FakeSerialPort::Fail(const std::string& Op) {
     return;
   }
   --it->second.Times;
+  if (it->second.Closes) FOpened = false;
   throw EDriverError(it->second.Code, "fake " + Op + " failure");
 }
 

@@ -37,7 +37,12 @@ class FakeSerialPort : public ISerialPort {
   // After Skip more calls of Op ("Open", "Write", "Purge", "ReadChar", ...)
   // the next Times calls raise EDriverError Code without doing anything else.
   void FailNext(const std::string& Op, int Code, int Times = 1, int Skip = 0) {
-    FFailures[Op] = {Code, Times, Skip};
+    FFailures[Op] = {Code, Times, Skip, false};
+  }
+  // The device is unplugged at the call of Op after Skip more calls: the port
+  // closes itself and the call raises -1, as a real port does on removal.
+  void RemoveAt(const std::string& Op, int Skip = 0) {
+    FFailures[Op] = {E_NOCONNECTION, 1, Skip, true};
   }
   // More single-byte reads than this raise std::logic_error, so that a
   // protocol that does not stop fails its test instead of hanging it.
@@ -92,6 +97,7 @@ class FakeSerialPort : public ISerialPort {
     int Code = 0;
     int Times = 0;
     int Skip = 0;
+    bool Closes = false;
   };
   std::map<std::string, TFailure> FFailures;
   std::vector<std::string> FCalls;
