@@ -154,46 +154,53 @@ std::uint16_t TPrinterProtocol2::ReadAnswerFrame(int Deadline) {
     if (++skipped >= MaxHuntBytes || Clock::now() >= deadline)
       RaiseError(E_NOCONNECTION, S_NOCONNECTION);
 
-  const std::uint16_t len = ReadWord();
-  const std::uint16_t number = ReadWord();
+  // LEN and NUMBER, then DATA and CRC, each in one block read: a frame holds
+  // at least that many raw bytes, so nothing past it is read.
+  const std::string header = ReadUnstuffed(4);
+  const auto byte = [](const std::string& From, std::size_t At) {
+    return static_cast<unsigned>(static_cast<unsigned char>(From[At]));
+  };
+  const auto len = static_cast<std::uint16_t>(byte(header, 0) | byte(header, 1) << 8);
+  const auto number = static_cast<std::uint16_t>(byte(header, 2) | byte(header, 3) << 8);
   // LEN counts NUMBER: a smaller value is a damaged frame.
   if (len < 2) throw EPacketFormat();
   const std::size_t count = len - 2u;
 
-  std::string data;
-  data.reserve(count);
-  if (count > 0) {
-    const std::string raw = FPort->Read(static_cast<int>(count));
-    FRawOutput.append(raw);
-    FLogger.WriteRxData(raw);
-    if (raw.size() != count) RaiseError(E_NOCONNECTION, S_NOCONNECTION);
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      const char c = raw[i];
-      if (c == STX) throw EPacketFormat();  // a new frame began inside this one
-      if (c != ESC) {
-        data.push_back(c);
-      } else if (i + 1 < raw.size()) {
-        data.push_back(Unescape(raw[++i]));
-      } else {
-        data.push_back(Unescape(ReadRawByte()));  // the pair was split at the block end
-      }
-    }
-  }
-  // Each stuffed pair made the block one byte short of the data.
-  while (data.size() < count) data.push_back(ReadUnstuffedByte());
-  FOutput = std::move(data);
+  std::string rest = ReadUnstuffed(count + 2);
+  const auto crc = static_cast<std::uint16_t>(byte(rest, count) | byte(rest, count + 1) << 8);
+  rest.resize(count);
+  FOutput = std::move(rest);
 
-  std::string covered;
-  covered.reserve(FOutput.size() + 4);
-  AppendWord(covered, len);
-  AppendWord(covered, number);
+  std::string covered = header;
   covered.append(FOutput);
-  const std::uint16_t crc = ReadWord();
   if (crc != varkon::Crc16Ccitt(covered)) {
     FLogger.Error("CRC error");
     RaiseError(E_NOCONNECTION, S_NOCONNECTION);
   }
   return number;
+}
+
+std::string TPrinterProtocol2::ReadUnstuffed(std::size_t Count) {
+  const std::string raw = FPort->Read(static_cast<int>(Count));
+  FRawOutput.append(raw);
+  FLogger.WriteRxData(raw);
+  if (raw.size() != Count) RaiseError(E_NOCONNECTION, S_NOCONNECTION);
+  std::string out;
+  out.reserve(Count);
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (c == STX) throw EPacketFormat();  // a new frame began inside this one
+    if (c != ESC) {
+      out.push_back(c);
+    } else if (i + 1 < raw.size()) {
+      out.push_back(Unescape(raw[++i]));
+    } else {
+      out.push_back(Unescape(ReadRawByte()));  // the pair was split at the block end
+    }
+  }
+  // Each stuffed pair made the block one byte short.
+  while (out.size() < Count) out.push_back(ReadUnstuffedByte());
+  return out;
 }
 
 char TPrinterProtocol2::ReadRawByte() {
@@ -211,12 +218,6 @@ char TPrinterProtocol2::ReadUnstuffedByte() {
   const char c = ReadRawByte();
   if (c == STX) throw EPacketFormat();  // a new frame began inside this one
   return c == ESC ? Unescape(ReadRawByte()) : c;
-}
-
-std::uint16_t TPrinterProtocol2::ReadWord() {
-  const auto low = static_cast<unsigned char>(ReadUnstuffedByte());
-  const auto high = static_cast<unsigned char>(ReadUnstuffedByte());
-  return static_cast<std::uint16_t>(low | high << 8);
 }
 
 void TPrinterProtocol2::WriteFrame(const std::string& Frame) {

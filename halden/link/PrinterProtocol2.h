@@ -40,9 +40,11 @@ class TPrinterProtocol2 : public IPrinterProtocol {
   // time-out, a damaged frame or a CRC mismatch. Deadline (ms) bounds the
   // hunt for the start byte.
   std::uint16_t ReadAnswerFrame(int Deadline);
+  // Count bytes after unstuffing: one block read of Count raw bytes, then
+  // single bytes for what the stuffed pairs took up.
+  std::string ReadUnstuffed(std::size_t Count);
   char ReadRawByte();
   char ReadUnstuffedByte();
-  std::uint16_t ReadWord();
   void WriteFrame(const std::string& Frame);
   void NextFrameNumber();
 

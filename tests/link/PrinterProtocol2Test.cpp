@@ -81,8 +81,9 @@ TEST_F(Protocol2, FirstCommandSynchronisesAndGoesOutUnderTheNextNumber) {
   EXPECT_EQ(std::vector<std::string>(port->Calls().begin(), port->Calls().begin() + 3), head);
   EXPECT_EQ(port->CallsOf("SetCmdTimeout"),
             (std::vector<std::string>{"SetCmdTimeout 50", "SetCmdTimeout 1000"}));
-  // The data of the answer come in one block read.
-  EXPECT_EQ(port->CallsOf("Read "), std::vector<std::string>{"Read 3"});
+  // LEN and NUMBER come in one block read, DATA and CRC in another.
+  EXPECT_EQ(port->CallsOf("Read "),
+            (std::vector<std::string>{"Read 4", "Read 2", "Read 4", "Read 5"}));
 }
 
 TEST_F(Protocol2, NumberOfTheSynchronisationAnswerIsCarriedOn) {
@@ -365,7 +366,7 @@ TEST_F(Protocol2, AnswerErrorsAreLogged) {
 TEST_F(Protocol2, RemovalWhileTheAnswerComesInEndsTheCommandWithoutRetrying) {
   SyncAnswer(0);
   port->OnWriteBytes(FakeSerialPort::Bytes("8F 05 00 01 00 41"));
-  port->RemoveAt("Read");
+  port->RemoveAt("Read", 2);  // after the two reads of the synchronisation answer
   TCommandRec rec = Command("41 42 43");
   ExpectFailure(rec, E_NOCONNECTION);
   EXPECT_EQ(CommandWrites(), 1);
