@@ -6,13 +6,7 @@ using namespace std::string_literals;
 
 namespace {
 
-TEST(Link, FreshParametersAndBaudRateCodes) {
-  const TConnectionParams p;
-  EXPECT_EQ(p.MaxENQCount, 4);
-  EXPECT_EQ(p.MaxAnsCount, 4);
-  EXPECT_EQ(p.CommandRetryCount, 4);
-  EXPECT_EQ(p.MaxCmdCount, 5);
-  EXPECT_EQ(p.Timeout, 0);
+TEST(Link, BaudRateCodes) {
   const int rates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
   for (int code = 0; code <= 9; ++code) EXPECT_EQ(BaudRateOf(code), rates[code]);
   for (int code : {-1, 10, 255}) EXPECT_EQ(BaudRateOf(code), 4800);
