@@ -6,6 +6,8 @@
 #include <exception>
 #include <utility>
 
+#include "common/logging/LogFile.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -222,6 +224,7 @@ void TPrinterProtocol::WriteData(const std::string& Data) {
 }
 
 void TPrinterProtocol::SetTimeout(int Value) {
-  FLogger.Debug("SetCmdTimeout: " + std::to_string(Value));
+  // Formatted only while the log is on: this runs three times a command.
+  if (GlobalLogger().GetEnabled()) FLogger.Debug("SetCmdTimeout: " + std::to_string(Value));
   FPort->SetCmdTimeout(Value);
 }
