@@ -84,6 +84,22 @@ TEST_F(LinkOverPty, StandardRetransmissionAndDamagedAnswer) {
   EXPECT_EQ(Spaced(rec.Answer), "41 00 09");
 }
 
+TEST_F(LinkOverPty, StandardDrainsTheLineAfterTheDevicesOwnEnq) {
+  params->Timeout = 500;  // the drain must end on its own 100 ms, not on this
+  TPrinterProtocol protocol(port, params);
+  dev.Run({
+      pty::Exchange(Bytes("05"), Bytes("05 33 44 55")).Gap(5),
+      pty::Exchange(Bytes("05"), Bytes("15")),
+      pty::Exchange(Bytes("02 01 41 40"), "\x06" + AnswerFrame("41 00")),
+      pty::Expect(Bytes("06")),
+  });
+  TCommandRec rec = Command("41");
+  protocol.Send(rec);
+  EXPECT_TRUE(dev.Finish());
+  EXPECT_EQ(Spaced(rec.Answer), "41 00");
+  EXPECT_EQ(Spaced(dev.Received()), "05 05 02 01 41 40 06");
+}
+
 TEST_F(LinkOverPty, StandardSilentDeviceGetsFiveEnqsWithAReopenEach) {
   params->Timeout = 30;
   TPrinterProtocol protocol(port, params);
