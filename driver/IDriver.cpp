@@ -29,5 +29,9 @@ void IDriver::SetValue(TPropertyId Id, const QVariant& Value) {
 
 int IDriver::Call(TMethodId Id) {
   std::lock_guard<std::recursive_mutex> Guard(FMutex);
-  return DoCall(Id);
+  const int Code = DoCall(Id);
+  // The returned code always stands in ResultCode too.
+  const QVariant Stored = QVariant::fromValue(Code);
+  if (DoGetValue(TPropertyId::ResultCode) != Stored) DoSetValue(TPropertyId::ResultCode, Stored);
+  return Code;
 }

@@ -57,7 +57,8 @@ class IDriver {
   // Converts the value to the property's type (ConvertValue); a value that
   // does not fit raises EDriverAccessError and changes nothing.
   void SetValue(TPropertyId Id, const QVariant& Value);
-  // Runs the method and returns its result code.
+  // Runs the method and returns its result code, which then also stands in
+  // ResultCode (whatever the implementation stored there).
   int Call(TMethodId Id);
 
   // Holds the instance for a sequence of accesses.
@@ -90,7 +91,8 @@ class IDriver {
   // The value is already of the property's Qt type.
   virtual void DoSetValue(TPropertyId Id, const QVariant& Value) = 0;
   // Runs the method; stores the code in ResultCode, its text in
-  // ResultCodeDescription and returns the code.
+  // ResultCodeDescription, the exchanged blocks in ECRInput and ECROutput,
+  // and returns the code.
   virtual int DoCall(TMethodId Id) = 0;
 
   mutable std::recursive_mutex FMutex;

@@ -101,3 +101,22 @@ TEST(ResultCodes, NotSupportedIsDistinctAndNeverSuccess) {
 }
 
 }  // namespace
+
+namespace {
+
+// Returns codes without storing them.
+class TForgetfulDriver : public TStoredDriver {
+ private:
+  int DoCall(TMethodId Id) override { return Id == TMethodId::Beep ? 0 : 93; }
+};
+
+TEST(ResultCodes, TheReturnedCodeAlwaysStandsInResultCode) {
+  TForgetfulDriver Driver;
+  Driver.SetResultCode(5);
+  EXPECT_EQ(Driver.ReadTable(), 93);
+  EXPECT_EQ(Driver.ResultCode(), 93);
+  EXPECT_EQ(Driver.Beep(), 0);
+  EXPECT_EQ(Driver.ResultCode(), 0);
+}
+
+}  // namespace
