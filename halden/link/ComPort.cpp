@@ -137,8 +137,9 @@ void TComPort::SetLine() {
   cfsetispeed(&t, speed);
   cfsetospeed(&t, speed);
   if (tcsetattr(FHandle, TCSANOW, &t) != 0) RaiseLastError("SetCommState", errno);
-  const int flags = fcntl(FHandle, F_GETFL);
-  if (flags < 0 || fcntl(FHandle, F_SETFL, flags & ~O_NONBLOCK) != 0) RaiseLastError("SetCommState", errno);
+  // The descriptor stays non-blocking: every read and write waits in poll
+  // under its own deadline, and a read is tried before waiting, which saves
+  // a poll per turn when the bytes are already there.
 
   serial_icounter_struct ic{};
   FHasCounters = ioctl(FHandle, TIOCGICOUNT, &ic) == 0;
@@ -153,6 +154,20 @@ void TComPort::Close() {
   close(FHandle);
   FLogger.Debug("Close.3");
   FHandle = -1;
+  FInput.clear();
+  FInputPos = 0;
+}
+
+int TComPort::TakeInput(char* Buffer, int Count) {
+  const int n = static_cast<int>(std::min<std::size_t>(Count, FInput.size() - FInputPos));
+  if (n == 0) return 0;
+  std::memcpy(Buffer, FInput.data() + FInputPos, static_cast<std::size_t>(n));
+  FInputPos += static_cast<std::size_t>(n);
+  if (FInputPos == FInput.size()) {
+    FInput.clear();
+    FInputPos = 0;
+  }
+  return n;
 }
 
 void TComPort::ClearCommErrors() {
@@ -222,9 +237,27 @@ int TComPort::ReadBlock(char* Buffer, int Count, int TotalMs, int& Err) {
   }
   const auto deadline = Clock::now() + std::chrono::milliseconds(TotalMs);
   const auto gap = std::chrono::milliseconds(FByteTimeout);
-  Clock::time_point last{};
-  int got = 0;
+  int got = TakeInput(Buffer, Count);
+  Clock::time_point last = got > 0 ? Clock::now() : Clock::time_point{};
   while (got < Count) {
+    char chunk[4096];
+    const ssize_t n = read(FHandle, chunk, sizeof chunk);
+    if (n > 0) {
+      FInput.append(chunk, static_cast<std::size_t>(n));
+      got += TakeInput(Buffer + got, Count - got);
+      last = Clock::now();
+      continue;
+    }
+    if (n == 0) {  // end of file on a tty: the other end is gone
+      Err = EIO;
+      break;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) {
+      Err = errno;
+      break;
+    }
+    // Nothing pending: wait for more within the total and the byte gap.
     long long wait = MicrosUntil(deadline);
     if (got > 0 && FByteTimeout > 0) wait = std::min(wait, MicrosUntil(last + gap));
     if (wait <= 0) break;
@@ -240,24 +273,10 @@ int TComPort::ReadBlock(char* Buffer, int Count, int TotalMs, int& Err) {
       Err = EBADF;
       break;
     }
-    if (p.revents & POLLIN) {
-      const ssize_t n = read(FHandle, Buffer + got, static_cast<std::size_t>(Count - got));
-      if (n > 0) {
-        got += static_cast<int>(n);
-        last = Clock::now();
-        continue;
-      }
-      if (n == 0) {  // end of file on a tty: the other end is gone
-        Err = EIO;
-        break;
-      }
-      if (errno == EINTR || errno == EAGAIN) continue;
-      Err = errno;
+    if (!(p.revents & POLLIN)) {  // POLLHUP or POLLERR without data
+      Err = EIO;
       break;
     }
-    // POLLHUP or POLLERR without data.
-    Err = EIO;
-    break;
   }
   return got;
 }
@@ -318,10 +337,8 @@ int TComPort::WriteBlock(const std::string& Data) {
     limitMs = std::min<long long>(kDefaultTimeoutMs + 2 * wireMs, kMaxTimeoutMs);
   }
   const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
-  // Non-blocking for the write alone, so that the deadline holds even when
-  // the other end takes nothing.
-  const int flags = fcntl(FHandle, F_GETFL);
-  if (flags < 0 || fcntl(FHandle, F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+  // The descriptor is non-blocking, so the deadline holds even when the
+  // other end takes nothing.
   int err = 0;
   std::size_t done = 0;
   while (done < Data.size()) {
@@ -351,7 +368,6 @@ int TComPort::WriteBlock(const std::string& Data) {
       break;
     }
   }
-  fcntl(FHandle, F_SETFL, flags);
   return err;
 }
 
@@ -369,6 +385,8 @@ void TComPort::Write(const std::string& Data) {
 void TComPort::Purge() {
   for (int attempt = 1;; ++attempt) {
     const int err = !GetOpened() ? EBADF : tcflush(FHandle, TCIOFLUSH) == 0 ? 0 : errno;
+    FInput.clear();
+    FInputPos = 0;
     if (err == 0) return;
     if (TDeviceNotification::IsRemovalError(err)) RaiseRemoved("PurgeComm", err);
     if (attempt == 3) RaiseLastError("PurgeComm", err);

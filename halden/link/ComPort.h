@@ -75,9 +75,16 @@ class TComPort : public ISerialPort {
   int ReadBlock(char* Buffer, int Count, int TotalMs, int& Err);
   // Writes the whole block within the write time-out: 0 or the errno.
   int WriteBlock(const std::string& Data);
+  // Moves up to Count read-ahead bytes into Buffer; returns how many.
+  int TakeInput(char* Buffer, int Count);
 
   TLogger FLogger;
   int FHandle = -1;
+  // Bytes read from the device ahead of what was asked for: a read takes all
+  // that is waiting in one call and later reads are served from here first.
+  // Purge and Close discard them with the device's own queues.
+  std::string FInput;
+  std::size_t FInputPos = 0;
   PConnectionParams FParams;
   std::unique_ptr<TDeviceNotification> FNotification;
 

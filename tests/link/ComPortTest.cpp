@@ -1,4 +1,4 @@
-// TComPort (Part 1.1) over a pseudo-terminal with a scripted device, and the
+// TComPort over a pseudo-terminal with a scripted device, and the
 // TPtyDevice fixture itself.
 
 #include "halden/link/ComPort.h"
@@ -139,7 +139,7 @@ TEST(ConnectionParams, FreshValues) {
 
 TEST(ComPortErrors, FlagNamesInTheirOrder) {
   EXPECT_EQ(CommErrorsText(0x8), "ClearCommError.Errors: 0x00000008,  CE_FRAME");
-  // CE_BREAK | CE_FRAME | CE_OVERRUN | CE_RXOVER | CE_RXPARITY, printed in the Part's order.
+  // CE_BREAK | CE_FRAME | CE_OVERRUN | CE_RXOVER | CE_RXPARITY, printed in their fixed order.
   EXPECT_EQ(CommErrorsText(0x1F),
             "ClearCommError.Errors: 0x0000001f,  CE_BREAK CE_FRAME CE_OVERRUN CE_RXOVER CE_RXPARITY");
   EXPECT_EQ(CommErrorsText(0x9F00),
