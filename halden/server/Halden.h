@@ -3,7 +3,10 @@
 // which served port it works with and the result of its last call; through
 // it the client opens, locks, uses and closes a port.
 //
-// Its members run on the main thread, one at a time. The object ends with its
+// Its members run on the main thread, one at a time. OpenPort, ClosePort and
+// SendData turn every failure into their result code; the other members let
+// an exception through only when a served port cannot be created at all (for
+// the caller to report as a failed call). The object ends with its
 // last holder (the connection that created it): it then cancels a receipt
 // left open under its lock (when AutoRecCancel is on), unlocks and closes its
 // port, leaves the client list and releases its hold on the port.

@@ -137,6 +137,11 @@ class TPrinterPorts : public std::enable_shared_from_this<TPrinterPorts> {
   // Takes effect for new ports and, for existing ones, at UpdateTimers and at
   // each restart of their time-out.
   void SetSettings(const TLockSettings& Value);
+  // Both: the settings in force from now on, for every port.
+  void ApplySettings(const TLockSettings& Value) {
+    SetSettings(Value);
+    UpdateTimers();
+  }
 
   // What creates the serial port and protocol of new ports; an empty
   // function restores DefaultPortDevices.

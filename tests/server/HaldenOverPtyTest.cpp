@@ -31,8 +31,7 @@ std::optional<std::string> KktAnswer(const std::string& Command) {
 class HaldenOverPty : public ::testing::Test {
  protected:
   void Settings(bool AutoPortClose, bool AutoRecCancel, int CloseTimeout) {
-    FPorts->SetSettings({AutoPortClose, AutoRecCancel, CloseTimeout});
-    FPorts->UpdateTimers();
+    FPorts->ApplySettings({AutoPortClose, AutoRecCancel, CloseTimeout});
   }
   std::unique_ptr<THalden> Client(int PID, const std::string& App, const std::string& Comp) {
     auto client = std::make_unique<THalden>();

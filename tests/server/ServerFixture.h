@@ -15,8 +15,7 @@ class FakeServerTest : public ::testing::Test {
 
   // Applies the settings to the registry and to every port's timer.
   void Settings(bool AutoPortClose, bool AutoRecCancel, int CloseTimeout) {
-    FPorts->SetSettings({AutoPortClose, AutoRecCancel, CloseTimeout});
-    FPorts->UpdateTimers();
+    FPorts->ApplySettings({AutoPortClose, AutoRecCancel, CloseTimeout});
   }
 
   TFakeLines FLines;  // outlives every port of the test
