@@ -174,6 +174,27 @@ TEST_F(HaldenOverPty, ObjectEndingUnderItsLockCancelsItsReceipt) {
   EXPECT_EQ(other->LockPort(5), 0);
 }
 
+// The protocol type of the object that creates a port chooses its protocol:
+// protocol 2 starts with its synchronisation frame (8F ...), which this
+// standard-protocol device does not answer; an object that comes later with
+// another type gets the same port.
+TEST_F(HaldenOverPty, ProtocolTypeOfTheCreatorChoosesTheProtocol) {
+  auto first = Client(1, "a", "A");
+  auto second = Client(2, "b", "B");
+  first->SetProtocolType(1);
+  ASSERT_EQ(first->OpenPort(5, 6, 30), 0) << first->ResultDescription();
+  ASSERT_EQ(second->OpenPort(5, 6, 30), 0);
+  EXPECT_EQ(second->Port()->ProtocolType(), 1);
+  int code = 0;
+  EXPECT_EQ(second->SendData(200, "10", code), "");
+  EXPECT_EQ(code, -1);
+  EXPECT_EQ(second->ResultDescription(), "Нет связи");
+  const std::string received = FKkt.Device().Received();
+  ASSERT_FALSE(received.empty());
+  EXPECT_EQ(received[0], static_cast<char>(0x8F));
+  EXPECT_TRUE(FKkt.Commands().empty());
+}
+
 // A device held by another program is -3, a missing one -2; either way the
 // port stays closed, and once the device is free the same object opens it.
 TEST_F(HaldenOverPty, FailedOpensLeaveThePortClosed) {

@@ -78,8 +78,12 @@ TEST(PortRegistryLifeTest, PortLivesUntilItsLastHoldAndRegistryUntilItsLastHolde
   std::weak_ptr<TPrinterPorts> registry = ports->Ports();
   (*ports)->SetPortCreator(lines.Creator());
   std::vector<std::pair<int, TChangeType>> changes;
-  (*ports)->SetOnChange(
-      [&](TPrinterPort* Port, TChangeType Change) { changes.emplace_back(Port->ID(), Change); });
+  int openAtRemoval = -1;
+  (*ports)->SetOnChange([&](TPrinterPort* Port, TChangeType Change) {
+    changes.emplace_back(Port->ID(), Change);
+    // A watcher may still read the whole port while it learns of its end.
+    if (Change == ctRemove) openAtRemoval = Port->Opened() + 2 * Port->Locked();
+  });
 
   auto first = std::make_unique<TPrinterPortLink>(ports->Ports(), 3, 0);
   auto second = std::make_unique<TPrinterPortLink>(ports->Ports(), 3, 1);
@@ -94,6 +98,7 @@ TEST(PortRegistryLifeTest, PortLivesUntilItsLastHoldAndRegistryUntilItsLastHolde
   EXPECT_EQ(lines.Line(3).LiveObjects, 2);
 
   (*first)->OpenPort(1);
+  ASSERT_TRUE((*first)->LockPort({1, 10, "cash", "POS1"}));
   first.reset();
   ASSERT_NE((*ports)->ItemByPortNumber(3), nullptr);
   EXPECT_TRUE(lines.Line(3).Opened);
@@ -104,10 +109,12 @@ TEST(PortRegistryLifeTest, PortLivesUntilItsLastHoldAndRegistryUntilItsLastHolde
   EXPECT_EQ((*ports)->Count(), 1);
   EXPECT_FALSE(lines.Line(3).Opened);
   EXPECT_EQ(lines.Line(3).LiveObjects, 0);
-  ASSERT_EQ(changes.size(), 3u);
+  ASSERT_EQ(changes.size(), 4u);
   EXPECT_EQ(changes[0], std::make_pair(id, ctInsert));
   EXPECT_EQ(changes[1].second, ctInsert);
-  EXPECT_EQ(changes[2], std::make_pair(id, ctRemove));
+  EXPECT_EQ(changes[2], std::make_pair(id, ctChange));
+  EXPECT_EQ(changes[3], std::make_pair(id, ctRemove));
+  EXPECT_EQ(openAtRemoval, 3);  // still open and locked when the watcher heard of it
 
   // The remaining port holds the registry: it ends only after the port.
   (*ports)->SetOnChange(nullptr);
