@@ -133,6 +133,8 @@ class TPrinterPorts : public std::enable_shared_from_this<TPrinterPorts> {
   // when its lock changed (ctChange); on the thread that made the change.
   void SetOnChange(TOnChange Value);
 
+  // The settings belong to the registry and end with it; the main window
+  // holds a link for the program's life and applies them at start.
   TLockSettings Settings();
   // Takes effect for new ports and, for existing ones, at UpdateTimers and at
   // each restart of their time-out.
