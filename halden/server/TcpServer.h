@@ -14,9 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "halden/server/JsonRpc.h"
 
@@ -71,11 +69,6 @@ class TSocketDispatcher {
  private:
   std::unique_ptr<TSocketDispatcherImpl> FImpl;
 };
-
-// The user's text for a listener that could not open Port: Error is the
-// errno of the failed call (a port below 1024 without the right to bind it
-// gets a text of its own).
-std::string TcpListenErrorText(int Port, int Error);
 
 // A failure to start or stop the listener; the message is the user's text.
 class ETCPServerError : public std::runtime_error {
@@ -134,8 +127,6 @@ class TTCPServer {
   TAsk FAsk;
   TDispatcherOptions FOptions;
   std::unique_ptr<TSocketDispatcher> FServer;
-  // Stopped listeners whose connection threads were still ending.
-  std::vector<std::unique_ptr<TSocketDispatcher>> FClosing;
   int FPort = 211;
   bool FEnabled = false;
   std::string FLastError;
