@@ -14,7 +14,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "halden/server/JsonRpc.h"
 
@@ -127,6 +129,8 @@ class TTCPServer {
   TAsk FAsk;
   TDispatcherOptions FOptions;
   std::unique_ptr<TSocketDispatcher> FServer;
+  // Stopped listeners whose connection threads were still ending.
+  std::vector<std::unique_ptr<TSocketDispatcher>> FClosing;
   int FPort = 211;
   bool FEnabled = false;
   std::string FLastError;
