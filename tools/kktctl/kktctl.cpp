@@ -2,26 +2,36 @@
 //
 //   kktctl send --port N [--baud CODE] [--timeout MS] [--protocol 0|1]
 //               [--cmd-timeout MS] [--raw] HEX
+//   kktctl send --server HOST[:PORT] --port N [the same options] HEX
 //
 // sends one command block to COMN through the link layer and prints the
-// answer block and the device's error byte. Exit status: 0 for a completed
+// answer block and the device's error byte. With --server the same command
+// goes through a running Halden (its TCP dispatcher, port 211 by default),
+// which serves COMN on its own computer. Exit status: 0 for a completed
 // exchange (whatever the device's error byte), 1 for a failure with a code,
 // 2 for bad arguments.
 
+#include <unistd.h>
+
+#include <QJsonObject>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Version.h"
 #include "common/logging/LogFile.h"
 #include "common/text/Hex.h"
 #include "common/text/Intl.h"
-#include "Version.h"
 #include "halden/link/ComPort.h"
 #include "halden/link/Link.h"
 #include "halden/link/ProtocolFactory.h"
+#include "halden/server/JsonRpcClient.h"
 
 namespace {
 
@@ -31,15 +41,22 @@ struct TSendArgs {
   int Timeout = 1000;
   int Protocol = 0;
   int CmdTimeout = 10000;
+  bool ProtocolGiven = false;
   bool Raw = false;
   std::string Hex;
+  std::string Server;  // HOST[:PORT] as given; empty: the local link
+  std::string ServerHost;
+  int ServerPort = 211;
 };
 
 void PrintUsage() {
   std::fputs(_("Использование:\n"
                "  kktctl send --port N [--baud КОД] [--timeout МС] [--protocol 0|1]\n"
                "              [--cmd-timeout МС] [--raw] HEX\n"
+               "  kktctl send --server ХОСТ[:ПОРТ] --port N [те же ключи] HEX\n"
                "Отправляет блок команды (HEX, две цифры на байт) на порт COMN и печатает ответ.\n"
+               "  --server ХОСТ[:ПОРТ]  через сервер Halden на этом компьютере\n"
+               "                    (порт TCP по умолчанию 211); COMN - его порт\n"
                "  --port N          номер порта COM (обязателен)\n"
                "  --baud КОД        код скорости 0..9 (по умолчанию 6, 115200 бит/с)\n"
                "  --timeout МС      тайм-аут байта, мс (по умолчанию 1000)\n"
@@ -59,6 +76,34 @@ std::optional<int> ParseInt(const std::string& text) {
   } catch (const std::exception&) {
     return std::nullopt;
   }
+}
+
+// Splits HOST[:PORT] ("[ADDRESS]:PORT" for an IPv6 address; an IPv6 address
+// without brackets has no port).
+bool ParseServer(TSendArgs& Args) {
+  std::string host = Args.Server;
+  std::string port;
+  if (!host.empty() && host[0] == '[') {
+    const std::size_t close = host.find(']');
+    if (close == std::string::npos) return false;
+    const std::string rest = host.substr(close + 1);
+    if (!rest.empty() && (rest[0] != ':' || rest.size() == 1)) return false;
+    if (!rest.empty()) port = rest.substr(1);
+    host = host.substr(1, close - 1);
+  } else if (std::count(host.begin(), host.end(), ':') == 1) {
+    const std::size_t colon = host.find(':');
+    port = host.substr(colon + 1);
+    host = host.substr(0, colon);
+    if (port.empty()) return false;
+  }
+  if (host.empty()) return false;
+  if (!port.empty()) {
+    const auto number = ParseInt(port);
+    if (!number || *number < 1 || *number > 65535) return false;
+    Args.ServerPort = *number;
+  }
+  Args.ServerHost = host;
+  return true;
 }
 
 // Reads the arguments after "send"; prints what is wrong and returns nothing
@@ -91,12 +136,25 @@ std::optional<TSendArgs> ParseSend(const std::vector<std::string>& args) {
       if (!number(out.Timeout, "--timeout")) return std::nullopt;
     } else if (a == "--protocol") {
       if (!number(out.Protocol, "--protocol")) return std::nullopt;
+      out.ProtocolGiven = true;
       if (out.Protocol != 0 && out.Protocol != 1) {
         std::fprintf(stderr, _("kktctl: --protocol: допустимы 0 и 1\n"));
         return std::nullopt;
       }
     } else if (a == "--cmd-timeout") {
       if (!number(out.CmdTimeout, "--cmd-timeout")) return std::nullopt;
+    } else if (a == "--server") {
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, _("kktctl: у %s нет значения\n"), "--server");
+        return std::nullopt;
+      }
+      out.Server = args[++i];
+      if (!ParseServer(out)) {
+        std::fprintf(stderr,
+                     _("kktctl: --server: нужно ХОСТ или ХОСТ:ПОРТ (ПОРТ от 1 до 65535): %s\n"),
+                     out.Server.c_str());
+        return std::nullopt;
+      }
     } else if (a == "--raw") {
       out.Raw = true;
     } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
@@ -157,6 +215,93 @@ int Send(const TSendArgs& args) {
   }
 }
 
+std::string ComputerName() {
+  char name[HOST_NAME_MAX + 1] = {};
+  if (gethostname(name, sizeof(name) - 1) != 0) return {};
+  const std::string result(name);
+  return result.substr(0, result.find('.'));
+}
+
+// The same command through Halden: a server object of our own that connects,
+// opens and locks the port, sends, and unlocks, closes and goes again.
+int SendThroughServer(const TSendArgs& args) {
+  if (!varkon::HexDecodePairs(args.Hex)) return Fail(E_UNKNOWN, _(S_BADDATAFORMAT));
+  const auto noServer = [&](const std::string& reason) {
+    char text[1024];
+    std::snprintf(text, sizeof(text), _("Нет связи с сервером %s: %s"), args.Server.c_str(),
+                  reason.c_str());
+    return Fail(E_NOCONNECTION, text);
+  };
+  std::unique_ptr<TJsonRpcClient> rpc;
+  try {
+    rpc = std::make_unique<TJsonRpcClient>(args.ServerHost, args.ServerPort);
+  } catch (const EJsonRpcConnection& e) {
+    return noServer(e.what());
+  }
+  // A command may take its time and its retries on the line; a server that
+  // stays silent far longer is gone.
+  rpc->SetTimeout(static_cast<int>(std::min<long long>(
+      INT_MAX, std::max(args.CmdTimeout, 0) + 4LL * std::max(args.Timeout, 0) + 60000)));
+  int object = 0;
+  const auto call = [&](const std::string& method, QJsonObject params = {}) {
+    params.insert("object", object);
+    return rpc->Call(method, params);
+  };
+  // A member that returns a code; a failure ends the command with it and
+  // the object's ResultDescription.
+  struct TFailed {
+    int Code;
+  };
+  const auto check = [&](int code) {
+    if (code == 0) return;
+    const std::string text = call("ResultDescription").value("Value").toString().toStdString();
+    Fail(code, text);
+    throw TFailed{code};
+  };
+  try {
+    object = rpc->Call("Create", {{"class", "HaldenLib.Halden"}}).value("object").toInt();
+    try {
+      check(call("Connect", {{"AAppPID", static_cast<int>(getpid())},
+                             {"AAppName", "kktctl"},
+                             {"ACompName", QString::fromStdString(ComputerName())}})
+                .value("Value")
+                .toInt());
+      if (args.ProtocolGiven) call("ProtocolType", {{"Value", args.Protocol}});
+      check(call("OpenPort",
+                 {{"PortNumber", args.Port}, {"BaudRate", args.Baud}, {"Timeout", args.Timeout}})
+                .value("Value")
+                .toInt());
+      check(call("LockPort", {{"PortNumber", args.Port}}).value("Value").toInt());
+      const QJsonObject sent = call("SendData", {{"CmdTimeout", args.CmdTimeout},
+                                                 {"TxData", QString::fromStdString(args.Hex)}});
+      const int code = sent.value("ResultCode").toInt();
+      // Below 0 the command failed; otherwise it is the device's error byte.
+      if (code < 0) check(code);
+      if (args.Raw) {
+        std::printf("tx: %s\n", call("RawTxData").value("Value").toString().toUtf8().constData());
+        std::printf("rx: %s\n", call("RawAnswer").value("Value").toString().toUtf8().constData());
+      }
+      std::printf("answer: %s\n", sent.value("Value").toString().toUtf8().constData());
+      std::printf("result: %d\n", code);
+      check(call("UnlockPort").value("Value").toInt());
+      check(call("ClosePort").value("Value").toInt());
+    } catch (const TFailed&) {
+      try {
+        call("Release");  // unlocks and closes what this object still holds
+      } catch (const std::exception&) {
+        // The connection's end releases it all the same.
+      }
+      return 1;
+    }
+    call("Release");
+    return 0;
+  } catch (const EJsonRpcError& e) {
+    return Fail(e.Code(), e.what());
+  } catch (const EJsonRpcConnection& e) {
+    return noServer(e.what());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,5 +325,5 @@ int main(int argc, char** argv) {
     PrintUsage();
     return 2;
   }
-  return Send(*send);
+  return send->Server.empty() ? Send(*send) : SendThroughServer(*send);
 }
