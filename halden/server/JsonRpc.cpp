@@ -63,6 +63,24 @@ std::string JsonRpc::LineTooLongResponse() {
   return ErrorResponse(QJsonValue::Null, InvalidRequest, "Invalid Request: line longer than 1 MiB");
 }
 
+std::optional<std::string> TJsonRpcLines::Next() {
+  if (FTooLong) return std::nullopt;
+  const std::size_t end = FPending.find('\n', FScanned);
+  if (end == std::string::npos) {
+    FScanned = FPending.size();
+    FTooLong = FPending.size() > JsonRpc::MaxLineLength;
+    return std::nullopt;
+  }
+  if (end > JsonRpc::MaxLineLength) {
+    FTooLong = true;
+    return std::nullopt;
+  }
+  std::string line = FPending.substr(0, end);
+  FPending.erase(0, end + 1);
+  FScanned = 0;
+  return line;
+}
+
 // One request: its parameters and its result, as the members read and fill them.
 class TJsonRpcSession::TRequest {
  public:

@@ -39,6 +39,23 @@ std::string LineTooLongResponse();
 
 }  // namespace JsonRpc
 
+// Cuts the bytes received on a connection into request lines.
+class TJsonRpcLines {
+ public:
+  void Append(std::string_view Bytes) { FPending.append(Bytes); }
+  // The next complete line without its "\n", or nothing while none is
+  // complete or once the line in progress is longer than MaxLineLength.
+  std::optional<std::string> Next();
+  // The line in progress is longer than MaxLineLength (complete or not):
+  // the connection ends after LineTooLongResponse.
+  bool TooLong() const { return FTooLong; }
+
+ private:
+  std::string FPending;
+  std::size_t FScanned = 0;  // of FPending, known to hold no "\n"
+  bool FTooLong = false;
+};
+
 class TJsonRpcSession {
  public:
   // Creates one server object.

@@ -282,8 +282,7 @@ void TSocketDispatcherImpl::Serve(TConnection* Connection) {
   const int waitMs = static_cast<int>(
       std::clamp<long long>(times.WaitLimit.count(), 1, std::numeric_limits<int>::max()));
   auto lastActivity = std::chrono::steady_clock::now();
-  std::string pending;      // bytes of lines not yet complete
-  std::size_t scanned = 0;  // of pending, known to hold no "\n"
+  TJsonRpcLines lines;
   char buffer[64 * 1024];
   try {
     for (;;) {
@@ -304,27 +303,12 @@ void TSocketDispatcherImpl::Serve(TConnection* Connection) {
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (n <= 0) break;
       lastActivity = std::chrono::steady_clock::now();
-      pending.append(buffer, static_cast<std::size_t>(n));
-
-      bool tooLong = false;
-      std::size_t start = 0;
-      for (;;) {
-        const std::size_t end = pending.find('\n', std::max(start, scanned));
-        if (end == std::string::npos) break;
-        if (end - start > JsonRpc::MaxLineLength) {
-          tooLong = true;
-          break;
-        }
-        const auto response = session.Handle(std::string_view(pending).substr(start, end - start));
+      lines.Append(std::string_view(buffer, static_cast<std::size_t>(n)));
+      while (const auto line = lines.Next()) {
+        const auto response = session.Handle(*line);
         if (response) SendAll(fd, *response + "\n");
-        start = end + 1;
       }
-      if (!tooLong) {
-        pending.erase(0, start);
-        scanned = pending.size();
-        tooLong = pending.size() > JsonRpc::MaxLineLength;
-      }
-      if (tooLong) {
+      if (lines.TooLong()) {
         SendAll(fd, JsonRpc::LineTooLongResponse() + "\n");
         FLogger.Info("Line too long, closing the connection from " + Connection->Peer);
         break;

@@ -375,3 +375,32 @@ TEST(JsonRpcSessionEnd, ObjectsStillHeldAreReleasedThroughTheInvoker) {
 }
 
 }  // namespace
+
+namespace {
+
+// The lines that come out of the chunks, and whether the limit was passed.
+std::pair<std::vector<std::string>, bool> Cut(const std::vector<std::string>& Chunks) {
+  TJsonRpcLines lines;
+  std::vector<std::string> out;
+  for (const auto& chunk : Chunks) {
+    lines.Append(chunk);
+    while (auto line = lines.Next()) out.push_back(*line);
+  }
+  return {out, lines.TooLong()};
+}
+
+TEST(JsonRpcLines, BytesAreCutIntoLinesWhateverTheChunks) {
+  using TLines = std::vector<std::string>;
+  EXPECT_EQ(Cut({"a\nb\n"}), std::make_pair(TLines{"a", "b"}, false));
+  EXPECT_EQ(Cut({"a", "b\n", "\nc"}), std::make_pair(TLines{"ab", ""}, false));
+  EXPECT_EQ(Cut({"x\r\n"}), std::make_pair(TLines{"x\r"}, false));
+  const std::string atLimit(JsonRpc::MaxLineLength, 'x');
+  EXPECT_EQ(Cut({atLimit.substr(0, 1000), atLimit.substr(1000) + "\n"}),
+            std::make_pair(TLines{atLimit}, false));
+  // One byte more is refused, with or without its end, and nothing after it
+  // comes out.
+  EXPECT_EQ(Cut({"a\n" + atLimit + "y\nb\n"}), std::make_pair(TLines{"a"}, true));
+  EXPECT_EQ(Cut({"a\n" + atLimit, "y"}), std::make_pair(TLines{"a"}, true));
+}
+
+}  // namespace
