@@ -7,7 +7,7 @@ build=(cmake ninja-build g++ make pkg-config gettext qt6-base-dev qt6-serialport
        libgl-dev)
 test=(libgtest-dev libgmock-dev fonts-dejavu-core)
 demo=(xvfb xauth)
-bench=()
+bench=(ser2net)
 fuzz=(clang-14 libclang-rt-14-dev)
 
 wanted=()
