@@ -120,6 +120,12 @@ void SendAll(int Fd, const std::string& Data) {
 
 }  // namespace
 
+std::string TcpListenErrorText(int Port, int Error) {
+  if ((Error == EACCES || Error == EPERM) && Port > 0 && Port < 1024)
+    return Format(_(S_TCPPORTPRIVILEGED), Port);
+  return Format(_(S_TCPPORTFAILED), Port, SystemError(Error).c_str());
+}
+
 // One accepted connection and its thread.
 struct TConnection {
   int Fd = -1;  // guarded by the dispatcher's lock; -1 once the thread closed it
@@ -224,8 +230,7 @@ void TSocketDispatcherImpl::Listen() {
     FListen = fd;
     return;
   }
-  if (error == EACCES && FPort < 1024) throw ETCPServerError(Format(_(S_TCPPORTPRIVILEGED), FPort));
-  throw ETCPServerError(Format(_(S_TCPPORTFAILED), FPort, SystemError(error).c_str()));
+  throw ETCPServerError(TcpListenErrorText(FPort, error));
 }
 
 void TSocketDispatcherImpl::AcceptLoop() {

@@ -72,6 +72,11 @@ class TSocketDispatcher {
   std::unique_ptr<TSocketDispatcherImpl> FImpl;
 };
 
+// The user's text for a listener that could not open Port: Error is the
+// errno of the failed call (a port below 1024 without the right to bind it
+// gets a text of its own).
+std::string TcpListenErrorText(int Port, int Error);
+
 // A failure to start or stop the listener; the message is the user's text.
 class ETCPServerError : public std::runtime_error {
  public:

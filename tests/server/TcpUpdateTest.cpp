@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -201,6 +204,27 @@ TEST_F(TcpServerUpdate, PortsOutsideTheirRangeAreRefused) {
     EXPECT_FALSE(strict.Active()) << port;
     EXPECT_EQ(strict.LastError(), "Недопустимый номер порта TCP: " + std::to_string(port) +
                                       " (допустимо от 1 до 65535)");
+  }
+}
+
+TEST(TcpListenError, APrivilegedPortSaysWhatItNeeds) {
+  const std::string privileged =
+      "Не удается открыть порт TCP 80: для портов ниже 1024 нужны права администратора";
+  EXPECT_EQ(TcpListenErrorText(80, EACCES), privileged);
+  EXPECT_EQ(TcpListenErrorText(80, EPERM), privileged);
+  EXPECT_EQ(TcpListenErrorText(2002, EACCES),
+            "Не удается открыть порт TCP 2002: " + std::string(std::strerror(EACCES)));
+  EXPECT_EQ(TcpListenErrorText(211, EADDRINUSE),
+            "Не удается открыть порт TCP 211: " + std::string(std::strerror(EADDRINUSE)));
+  // Where the tests run without the right to bind port 1, the real thing.
+  int unprivilegedStart = 1024;
+  std::ifstream("/proc/sys/net/ipv4/ip_unprivileged_port_start") >> unprivilegedStart;
+  if (geteuid() != 0 && unprivilegedStart > 1) {
+    TTCPServer server;
+    EXPECT_TRUE(server.Update(true, 1));
+    EXPECT_FALSE(server.Active());
+    EXPECT_EQ(server.LastError(),
+              "Не удается открыть порт TCP 1: для портов ниже 1024 нужны права администратора");
   }
 }
 
