@@ -26,6 +26,7 @@
 #include <QEventLoop>
 #include <QJsonObject>
 #include <QMetaObject>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -50,6 +51,7 @@ using Clock = std::chrono::steady_clock;
 
 int gCount = 2000;  // exchanges per figure; the first argument may change it
 constexpr int kWarmUp = 100;
+constexpr int kRounds = 5;
 constexpr int kClients = 8;
 constexpr int kFirstCom = 11;
 
@@ -141,68 +143,55 @@ class TInstantDevice {
   std::thread FThread;
 };
 
-void Print(const char* Name, int Count, double Seconds) {
-  std::printf("  %-44s %8.1f us/exchange  %8.0f exchanges/s\n", Name, Seconds / Count * 1e6,
-              Count / Seconds);
-}
-
-// The direct exchange through the link layer; seconds for gCount.
-double Direct(int Com) {
-  auto params = std::make_shared<TConnectionParams>();
-  params->ComNumber = Com;
-  params->BaudRate = 6;
-  params->Timeout = 1000;
-  auto port = std::make_shared<TComPort>(params);
-  port->Open();
-  TPrinterProtocol link(port, params);
-  TCommandRec rec;
-  rec.Command = kCommand;
-  rec.Timeout = 1000;
-  for (int i = 0; i < kWarmUp; ++i) link.Send(rec);
-  const auto t0 = Clock::now();
-  for (int i = 0; i < gCount; ++i) {
-    link.Send(rec);
-    if (rec.Answer.size() != 50) std::abort();
+// Seconds per round of gCount / kRounds exchanges; the rounds of all roads
+// alternate, so a machine that is busy for a while slows them alike.
+struct TFigure {
+  std::vector<double> Rounds;  // us per exchange
+  double Best() const { return *std::min_element(Rounds.begin(), Rounds.end()); }
+  double Median() const {
+    std::vector<double> sorted = Rounds;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[sorted.size() / 2];
   }
-  const double seconds = Since(t0);
-  port->Close();
-  return seconds;
+  bool Valid() const { return !Rounds.empty(); }
+};
+
+void Print(const char* Name, const TFigure& F) {
+  if (!F.Valid()) return;
+  std::printf("  %-48s best %7.1f us, median %7.1f us/exchange (%6.0f exchanges/s)\n", Name,
+              F.Best(), F.Median(), 1e6 / F.Median());
 }
 
-// One Halden client on its own port: Count exchanges after the warm-up;
-// returns the seconds of the measured ones.
-double HaldenClient(int TcpPort, int Com, int Count) {
-  TJsonRpcClient rpc("127.0.0.1", TcpPort);
-  const int object = rpc.Call("Create").value("object").toInt();
-  rpc.Call("OpenPort",
-           {{"object", object}, {"PortNumber", Com}, {"BaudRate", 6}, {"Timeout", 1000}});
-  const QJsonObject send{{"object", object},
-                         {"CmdTimeout", 1000},
-                         {"TxData", QString::fromStdString(varkon::HexLower(kCommand))}};
-  for (int i = 0; i < kWarmUp; ++i) rpc.Call("SendData", send);
-  const auto t0 = Clock::now();
-  for (int i = 0; i < Count; ++i) {
-    const QJsonObject r = rpc.Call("SendData", send);
-    if (r.value("Value").toString().size() != 100) std::abort();
+// The direct exchange through the link layer.
+class TDirectRoad {
+ public:
+  explicit TDirectRoad(int Com) {
+    auto params = std::make_shared<TConnectionParams>();
+    params->ComNumber = Com;
+    params->BaudRate = 6;
+    params->Timeout = 1000;
+    FPort = std::make_shared<TComPort>(params);
+    FPort->Open();
+    FLink = std::make_unique<TPrinterProtocol>(FPort, params);
+    FRec.Command = kCommand;
+    FRec.Timeout = 1000;
+    Round(kWarmUp);
   }
-  const double seconds = Since(t0);
-  rpc.Call("Release", {{"object", object}});
-  return seconds;
-}
+  ~TDirectRoad() { FPort->Close(); }
+  double Round(int Count) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < Count; ++i) {
+      FLink->Send(FRec);
+      if (FRec.Answer.size() != 50) std::abort();
+    }
+    return Since(t0);
+  }
 
-// The cost of the dispatcher alone: a member call that does not reach the
-// device (ResultCode), seconds for Count.
-double HaldenCallOnly(int TcpPort, int Count) {
-  TJsonRpcClient rpc("127.0.0.1", TcpPort);
-  const int object = rpc.Call("Create").value("object").toInt();
-  const QJsonObject params{{"object", object}};
-  for (int i = 0; i < kWarmUp; ++i) rpc.Call("ResultCode", params);
-  const auto t0 = Clock::now();
-  for (int i = 0; i < Count; ++i) rpc.Call("ResultCode", params);
-  const double seconds = Since(t0);
-  rpc.Call("Release", params);
-  return seconds;
-}
+ private:
+  std::shared_ptr<TComPort> FPort;
+  std::unique_ptr<TPrinterProtocol> FLink;
+  TCommandRec FRec;
+};
 
 // Runs the clients on threads while this (the main) thread serves Halden.
 void ServeWhile(const std::function<void()>& Clients) {
@@ -215,6 +204,42 @@ void ServeWhile(const std::function<void()>& Clients) {
   loop.exec();
   thread.join();
 }
+
+// A Halden client with an object that has opened its port (Com 0: none).
+class THaldenClient {
+ public:
+  THaldenClient(int TcpPort, int Com) : FRpc("127.0.0.1", TcpPort) {
+    FObject = FRpc.Call("Create").value("object").toInt();
+    if (Com > 0)
+      FRpc.Call("OpenPort",
+                {{"object", FObject}, {"PortNumber", Com}, {"BaudRate", 6}, {"Timeout", 1000}});
+    Exchanges(kWarmUp, Com > 0);
+  }
+  ~THaldenClient() { FRpc.Call("Release", {{"object", FObject}}); }
+
+  // Count SendData exchanges (or, without the device, ResultCode calls);
+  // returns their seconds.
+  double Exchanges(int Count, bool Device = true) {
+    const QJsonObject send{{"object", FObject},
+                           {"CmdTimeout", 1000},
+                           {"TxData", QString::fromStdString(varkon::HexLower(kCommand))}};
+    const QJsonObject read{{"object", FObject}};
+    const auto t0 = Clock::now();
+    for (int i = 0; i < Count; ++i) {
+      if (!Device) {
+        FRpc.Call("ResultCode", read);
+        continue;
+      }
+      const QJsonObject r = FRpc.Call("SendData", send);
+      if (r.value("Value").toString().size() != 100) std::abort();
+    }
+    return Since(t0);
+  }
+
+ private:
+  TJsonRpcClient FRpc;
+  int FObject = 0;
+};
 
 // A TCP port free at this moment.
 int FreePort() {
@@ -232,16 +257,23 @@ int FreePort() {
 // ser2net serving the pty in raw TCP mode on a loopback port.
 class TSer2net {
  public:
-  TSer2net(const std::filesystem::path& Dir, const std::string& Tty, bool CharDelay) {
+  // The character delay: off, at its lowest (a tenth of a character, at
+  // least 1 us), or at ser2net's default (2 characters, at least 1000 us).
+  enum TCharDelay { Off, Lowest, Default };
+
+  TSer2net(const std::filesystem::path& Dir, const std::string& Tty, TCharDelay CharDelay) {
     FPort = FreePort();
-    const auto config = Dir / (CharDelay ? "ser2net-delay.yaml" : "ser2net.yaml");
-    std::ofstream(config) << "%YAML 1.1\n---\n"
-                          << "connection: &bench\n"
-                          << "  accepter: tcp,127.0.0.1," << FPort << "\n"
-                          << "  connector: serialdev," << Tty << ",115200n81,local\n"
-                          << "  options:\n"
-                          << "    kickolduser: true\n"
-                          << "    chardelay: " << (CharDelay ? "true" : "false") << "\n";
+    const auto config = Dir / ("ser2net-" + std::to_string(CharDelay) + ".yaml");
+    std::ofstream out(config);
+    out << "%YAML 1.1\n---\n"
+        << "connection: &bench\n"
+        << "  accepter: tcp,127.0.0.1," << FPort << "\n"
+        << "  connector: serialdev," << Tty << ",115200n81,local\n"
+        << "  options:\n"
+        << "    kickolduser: true\n"
+        << "    chardelay: " << (CharDelay == Off ? "false" : "true") << "\n";
+    if (CharDelay == Lowest) out << "    chardelay-scale: 1\n    chardelay-min: 1\n";
+    out.close();
     FPid = fork();
     if (FPid == 0) {
       const int null = open("/dev/null", O_RDWR);
@@ -333,79 +365,111 @@ double ThroughSer2net(const TSer2net& Server, int Count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) gCount = std::max(10, std::atoi(argv[1]));
+  if (argc > 1) gCount = std::max(kRounds * 10, std::atoi(argv[1]));
   QCoreApplication app(argc, argv);
   char pattern[] = "/tmp/varkon-bench-halden-XXXXXX";
   if (!mkdtemp(pattern)) return 1;
   const std::filesystem::path dir(pattern);
 
-  // One device per COM number; the direct road, Halden's single client and
-  // the eight clients each have their own.
+  // One device per COM number: the direct road, Halden's client, the three
+  // ser2net roads and the eight clients each have their own.
+  enum { kDirect, kHalden, kSerOff, kSerLowest, kSerDefault, kEight };
   std::vector<std::unique_ptr<TInstantDevice>> devices;
   const auto map = dir / "ports.ini";
   {
     std::ofstream out(map);
     out << "[Ports]\n";
-    for (int i = 0; i < kClients + 3; ++i) {
+    for (int i = 0; i < kEight + kClients; ++i) {
       devices.push_back(std::make_unique<TInstantDevice>());
       out << kFirstCom + i << "=" << devices.back()->SlavePath() << "\n";
     }
   }
   setenv("VARKON_PORTS", map.c_str(), 1);
-
-  std::printf("%d exchanges of a %zu-byte command and a %zu-byte answer per figure\n", gCount,
-              kCommand.size(), AnswerBlock().size());
-  const double direct = Direct(kFirstCom);
-  Print("direct, link layer on the pty", gCount, direct);
+  const int perRound = gCount / kRounds;
+  std::printf("%d rounds of %d exchanges of a %zu-byte command and a %zu-byte answer per figure\n",
+              kRounds, perRound, kCommand.size(), AnswerBlock().size());
 
   TDispatcherOptions options;
   options.AnyFreePort = true;
   TSocketDispatcher dispatcher(0, options);
-  double halden = 0;
-  ServeWhile([&] { halden = HaldenClient(dispatcher.LocalPort(), kFirstCom + 1, gCount); });
-  Print("Halden: TCP client -> dispatcher -> pty", gCount, halden);
-  double callOnly = 0;
-  ServeWhile([&] { callOnly = HaldenCallOnly(dispatcher.LocalPort(), gCount); });
-  Print("Halden: a call without the device", gCount, callOnly);
+  TDirectRoad direct(kFirstCom + kDirect);
+  std::unique_ptr<THaldenClient> halden, callOnly;
+  ServeWhile([&] {
+    halden = std::make_unique<THaldenClient>(dispatcher.LocalPort(), kFirstCom + kHalden);
+    callOnly = std::make_unique<THaldenClient>(dispatcher.LocalPort(), 0);
+  });
+  TSer2net serOff(dir, devices[kSerOff]->SlavePath(), TSer2net::Off);
+  TSer2net serLowest(dir, devices[kSerLowest]->SlavePath(), TSer2net::Lowest);
+  const bool ser2net = serOff.Fd() >= 0 && serLowest.Fd() >= 0;
+  if (!ser2net)
+    std::printf("  ser2net could not be started (is it installed?): its roads are skipped\n");
 
-  double ser2net = -1;
-  {
-    TSer2net server(dir, devices[2]->SlavePath(), false);
-    if (server.Fd() < 0)
-      std::printf("  ser2net could not be started (is it installed?): that road is skipped\n");
-    else
-      ser2net = ThroughSer2net(server, gCount);
-    if (server.Fd() >= 0 && ser2net < 0) std::printf("  ser2net road failed during the run\n");
-    if (ser2net > 0) Print("ser2net raw TCP, chardelay off", gCount, ser2net);
+  TFigure fDirect, fHalden, fCallOnly, fSerOff, fSerLowest, fSerDefault;
+  const auto us = [&](double Seconds, int Count) { return Seconds / Count * 1e6; };
+  for (int round = 0; round < kRounds; ++round) {
+    fDirect.Rounds.push_back(us(direct.Round(perRound), perRound));
+    double seconds = 0;
+    ServeWhile([&] { seconds = halden->Exchanges(perRound); });
+    fHalden.Rounds.push_back(us(seconds, perRound));
+    ServeWhile([&] { seconds = callOnly->Exchanges(perRound, false); });
+    fCallOnly.Rounds.push_back(us(seconds, perRound));
+    if (!ser2net) continue;
+    seconds = ThroughSer2net(serOff, perRound);
+    if (seconds > 0) fSerOff.Rounds.push_back(us(seconds, perRound));
+    seconds = ThroughSer2net(serLowest, perRound);
+    if (seconds > 0) fSerLowest.Rounds.push_back(us(seconds, perRound));
   }
-  if (ser2net > 0) {
-    const int count = std::max(10, gCount / 10);
-    TSer2net server(dir, devices[2]->SlavePath(), true);
-    const double delayed = server.Fd() >= 0 ? ThroughSer2net(server, count) : -1;
-    if (delayed > 0) Print("ser2net raw TCP, default chardelay", count, delayed);
+  if (ser2net) {
+    // Milliseconds an exchange: one short round is enough.
+    TSer2net serDefault(dir, devices[kSerDefault]->SlavePath(), TSer2net::Default);
+    const int count = std::max(10, perRound / 10);
+    const double seconds = serDefault.Fd() >= 0 ? ThroughSer2net(serDefault, count) : -1;
+    if (seconds > 0) fSerDefault.Rounds.push_back(us(seconds, count));
   }
+  ServeWhile([&] {
+    halden.reset();
+    callOnly.reset();
+  });
+
+  Print("direct, link layer on the pty", fDirect);
+  Print("Halden: TCP client -> dispatcher -> pty", fHalden);
+  Print("Halden: a call that does not reach the device", fCallOnly);
+  Print("ser2net raw TCP, chardelay off", fSerOff);
+  Print("ser2net raw TCP, chardelay at its lowest", fSerLowest);
+  Print("ser2net raw TCP, default chardelay (one round)", fSerDefault);
+  if (ser2net && (!fSerOff.Valid() || !fSerLowest.Valid()))
+    std::printf("  a ser2net road failed during the run\n");
 
   // Eight clients at once, each on its own port.
-  const int each = std::max(10, gCount / 4);
-  std::atomic<int> done{0};
-  const auto t0 = Clock::now();
+  std::vector<double> rates;
   ServeWhile([&] {
-    std::vector<std::thread> clients;
+    std::vector<std::unique_ptr<THaldenClient>> clients;
     for (int i = 0; i < kClients; ++i)
-      clients.emplace_back([&, i] {
-        HaldenClient(dispatcher.LocalPort(), kFirstCom + 3 + i, each);
-        ++done;
-      });
-    for (auto& c : clients) c.join();
+      clients.push_back(
+          std::make_unique<THaldenClient>(dispatcher.LocalPort(), kFirstCom + kEight + i));
+    for (int round = 0; round < kRounds; ++round) {
+      const auto t0 = Clock::now();
+      std::vector<std::thread> threads;
+      for (auto& c : clients) threads.emplace_back([&] { c->Exchanges(perRound); });
+      for (auto& t : threads) t.join();
+      rates.push_back(kClients * perRound / Since(t0));
+    }
+    clients.clear();
   });
-  const double aggregate = Since(t0);
-  std::printf(
-      "  %d Halden clients on %d ports: %8.0f exchanges/s in all (%d each, warm-up "
-      "included)\n",
-      kClients, kClients, kClients * (each + kWarmUp) / aggregate, each);
+  std::sort(rates.begin(), rates.end());
+  std::printf("  %d Halden clients on %d ports: best %.0f, median %.0f exchanges/s in all\n",
+              kClients, kClients, rates.back(), rates[rates.size() / 2]);
 
-  std::printf("  Halden / direct: %.2fx (goal <= 2x)\n", halden / direct);
-  if (ser2net > 0) std::printf("  ser2net / Halden: %.2fx (goal >= 3x)\n", ser2net / halden);
+  std::printf("  Halden / direct: %.2fx by the medians (goal <= 2x)\n",
+              fHalden.Median() / fDirect.Median());
+  if (fSerOff.Valid() && fSerLowest.Valid())
+    std::printf(
+        "  ser2net / Halden: %.2fx with chardelay off, %.2fx at its lowest, by the medians "
+        "(goal >= 3x)\n",
+        fSerOff.Median() / fHalden.Median(), fSerLowest.Median() / fHalden.Median());
+  if (fSerDefault.Valid())
+    std::printf("  ser2net at its default chardelay / Halden: %.1fx\n",
+                fSerDefault.Median() / fHalden.Median());
   dispatcher.Close();
   devices.clear();
   std::filesystem::remove_all(dir);
