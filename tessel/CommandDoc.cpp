@@ -95,6 +95,19 @@ std::string CommandTableMarkdown() {
     Out += "| " + Hex2(Code) + " (" + std::to_string(Code) + ") | " +
            err::DeviceErrorDescription(Code).toStdString() + " |\n";
   }
+  Out +=
+      "\n## Device flags\n\nThe status answers carry the device flags (`FlagsFR`, `Flags`: 16 "
+      "bits) "
+      "and the fiscal-memory flags (`FlagsFP`: 8 bits). Besides `ECRFlags` and `FMFlags` the "
+      "driver sets one Boolean property per bit; bit 5 of the device flags means that an FN is "
+      "present and has no property of its own.\n\n| Flags | Bit | Property |\n|---|---|---|\n";
+  for (const TFlagBit& B : ECRFlagBits()) {
+    Out += "| device | " + std::to_string(B.Bit) + " | `" + PropertyName(B.Property) + "` |\n";
+  }
+  for (const TFlagBit& B : FMFlagBits()) {
+    Out +=
+        "| fiscal memory | " + std::to_string(B.Bit) + " | `" + PropertyName(B.Property) + "` |\n";
+  }
   Out += "\n## Commands\n\n| Code | Command | Password | Methods |\n|---|---|---|---|\n";
   for (const TCommandDef& C : AllCommands()) {
     Out += "| " + CodeText(C.Code) + " | " + C.Name + " | " + (C.HasPassword ? "yes" : "no") +

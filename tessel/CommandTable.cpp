@@ -419,6 +419,14 @@ std::vector<TCommandDef> BuildTable() {
                {M::StornoCharge},
                ""});
 
+  // Every answer to a command with a password names the operator it found.
+  for (TCommandDef& C : T) {
+    if (C.HasPassword && (C.Answer.empty() || C.Answer.front().Name != "OperatorNumber")) {
+      C.Answer.insert(C.Answer.begin(), UInt("OperatorNumber", 1, {P::OperatorNumber},
+                                             "the operator whose password the command carried"));
+    }
+  }
+
   std::sort(T.begin(), T.end(),
             [](const TCommandDef& A, const TCommandDef& B) { return A.Code < B.Code; });
   return T;
@@ -495,6 +503,36 @@ const char* WireTypeName(TWireType Type) {
 
 std::span<const TCommandDef> AllCommands() {
   return Table();
+}
+
+std::span<const TFlagBit> ECRFlagBits() {
+  static const TFlagBit Bits[] = {
+      {0, P::ReceiptRibbonIsPresent},
+      {1, P::JournalRibbonIsPresent},
+      {2, P::SlipDocumentIsPresent},
+      {3, P::SlipDocumentIsMoving},
+      {4, P::PointPosition},
+      {6, P::ReceiptRibbonOpticalSensor},
+      {7, P::JournalRibbonOpticalSensor},
+      {8, P::ReceiptRibbonLever},
+      {9, P::JournalRibbonLever},
+      {10, P::LidPositionSensor},
+      {11, P::IsDrawerOpen},
+      {12, P::PresenterOut},
+      {13, P::PresenterIn},
+      {14, P::IsEKLZOverflow},
+      {15, P::QuantityPointPosition},
+  };
+  return Bits;
+}
+
+std::span<const TFlagBit> FMFlagBits() {
+  static const TFlagBit Bits[] = {
+      {0, P::FM1IsPresent}, {1, P::IsFMSessionOpen},         {2, P::IsFM24HoursOver},
+      {3, P::FM2IsPresent}, {4, P::IsLastFMRecordCorrupted}, {5, P::IsBatteryLow},
+      {6, P::FMOverflow},
+  };
+  return Bits;
 }
 
 const TCommandDef* FindCommand(std::uint16_t Code) {

@@ -7,8 +7,9 @@
 // command carries one, then the request fields in table order. An answer
 // block is the command code, the device's error byte and, when the error byte
 // is 0, the answer fields in table order; an answer with a non-zero error byte
-// carries nothing else. No block is longer than kMaxBlockLength bytes; data
-// that do not fit go in several commands.
+// carries nothing else. The answer to a command with a password starts its
+// fields with the number of the operator whose password it carried. No block is longer than
+// kMaxBlockLength bytes; data that do not fit go in several commands.
 //
 // Wire types (multi-byte values little-endian):
 //   UInt     unsigned integer of Size bytes (1..8)
@@ -108,6 +109,16 @@ inline constexpr std::uint16_t kOpenCheck = 0x8A;
 inline constexpr std::uint16_t kStornoDiscount = 0x8B;
 inline constexpr std::uint16_t kStornoCharge = 0x8C;
 }  // namespace cmd
+
+// The Boolean properties the driver derives from the device flags of the
+// status answers (FlagsFR/Flags, 16 bits; bit 5 is "an FN is present", which
+// no property shows) and from the fiscal-memory flags (FlagsFP, 8 bits).
+struct TFlagBit {
+  int Bit;
+  TPropertyId Property;
+};
+std::span<const TFlagBit> ECRFlagBits();
+std::span<const TFlagBit> FMFlagBits();
 
 // Every command, ordered by code.
 std::span<const TCommandDef> AllCommands();

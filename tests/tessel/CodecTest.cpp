@@ -162,13 +162,14 @@ TEST(CommandTableTest, WireFormsOfTheValueTypes) {
   EXPECT_EQ(EncodeRequest(Sale, 0x0A0B0C0D, R),
             Bytes("80 0D 0C 0B 0A  A0 25 26 00 00  D2 04 00 00 00  03  01 00 00 00  D5 EB E5 E1"));
 
-  // Negative money is two's complement in five bytes; a fixed text is padded.
+  // Negative money is two's complement in five bytes (after the operator
+  // number that every answer to a command with a password starts with).
   const TCommandDef& Reg = *FindCommand(cmd::kCashReg);
   TFieldValues A(Reg.Answer);
   A.Set("Value", QVariant::fromValue(TMoney::FromUnits(-100)));
   A.Set("Name", QStringLiteral("Итог"));
-  EXPECT_EQ(EncodeAnswer(Reg, 0, A), Bytes("62 00 FF FF FF FF FF C8 F2 EE E3"));
-  EXPECT_EQ(DecodeAnswer(Reg, Bytes("62 00 FF FF FF FF FF C8 F2 EE E3")).Fields.Money("Value"),
+  EXPECT_EQ(EncodeAnswer(Reg, 0, A), Bytes("62 00 00 FF FF FF FF FF C8 F2 EE E3"));
+  EXPECT_EQ(DecodeAnswer(Reg, Bytes("62 00 01 FF FF FF FF FF C8 F2 EE E3")).Fields.Money("Value"),
             TMoney::FromUnits(-100));
 
   const TCommandDef& Time = *FindCommand(cmd::kSetTime);
