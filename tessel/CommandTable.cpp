@@ -419,6 +419,46 @@ std::vector<TCommandDef> BuildTable() {
                {M::StornoCharge},
                ""});
 
+  // ---- FN (fiscal storage) ------------------------------------------------
+  T.push_back({cmd::kFNStatus,
+               "FN status",
+               true,
+               {},
+               {UInt("LifeState", 1, {P::FNLifeState}, "bit mask of the FN's life phases"),
+                UInt("CurrentDocument", 1, {P::FNCurrentDocument}, "type of the open document"),
+                UInt("DocumentData", 1, {P::FNDocumentData}, "1: data of the document received"),
+                UInt("SessionState", 1, {P::FNSessionState}, "0 shift closed, 1 open"),
+                UInt("WarningFlags", 1, {P::FNWarningFlags}),
+                Date("Date", {P::Date}, "date of the last document"), Time("Time", {P::Time}),
+                Text("SerialNumber", 16, {P::SerialNumber}, "the FN's number"),
+                UInt("DocumentNumber", 4, {P::DocumentNumber}, "number of the last document")},
+               {M::FNGetStatus},
+               ""});
+  T.push_back({cmd::kFNSerial,
+               "FN number",
+               true,
+               {},
+               {Text("SerialNumber", 16, {P::SerialNumber})},
+               {M::FNGetSerial},
+               ""});
+  T.push_back({cmd::kFNExpiration,
+               "FN validity",
+               true,
+               {},
+               {Date("Date", {P::Date}, "the last day the FN serves"),
+                UInt("FreeRegistration", 1, {P::FreeRegistration}, "re-registrations left"),
+                UInt("RegistrationNumber", 1, {P::RegistrationNumber}, "re-registrations done")},
+               {M::FNGetExpirationTime},
+               ""});
+  T.push_back({cmd::kFNVersion,
+               "FN version",
+               true,
+               {},
+               {Text("SoftVersion", 16, {P::FNSoftVersion}),
+                UInt("SoftType", 1, {P::FNSoftType}, "0 debugging, 1 serial")},
+               {M::FNGetVersion},
+               ""});
+
   // Every answer to a command with a password names the operator it found.
   for (TCommandDef& C : T) {
     if (C.HasPassword && (C.Answer.empty() || C.Answer.front().Name != "OperatorNumber")) {

@@ -108,6 +108,11 @@ inline constexpr std::uint16_t kSubTotal = 0x89;
 inline constexpr std::uint16_t kOpenCheck = 0x8A;
 inline constexpr std::uint16_t kStornoDiscount = 0x8B;
 inline constexpr std::uint16_t kStornoCharge = 0x8C;
+// The FN (fiscal storage) commands: FF and a second byte.
+inline constexpr std::uint16_t kFNStatus = 0xFF01;
+inline constexpr std::uint16_t kFNSerial = 0xFF02;
+inline constexpr std::uint16_t kFNExpiration = 0xFF03;
+inline constexpr std::uint16_t kFNVersion = 0xFF04;
 }  // namespace cmd
 
 // The Boolean properties the driver derives from the device flags of the

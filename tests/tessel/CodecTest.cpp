@@ -178,6 +178,23 @@ TEST(CommandTableTest, WireFormsOfTheValueTypes) {
   EXPECT_EQ(EncodeRequest(Time, 0, T), Bytes("32 00 00 00 00 17 3B 07"));
 }
 
+// A two-byte code: FF, the second byte, the password; the answer's error byte
+// is the third.
+TEST(CommandTableTest, TwoByteCodesStandAtTheHeadOfBothBlocks) {
+  const TCommandDef& C = *FindCommand(cmd::kFNSerial);
+  EXPECT_EQ(CodeText(C.Code), "FF 02");
+  EXPECT_EQ(EncodeRequest(C, 30, TFieldValues(C.Request)), Bytes("FF 02 1E 00 00 00"));
+  TFieldValues A(C.Answer);
+  A.Set("SerialNumber", QStringLiteral("9999078900001234"));
+  const std::string Answer = EncodeAnswer(C, 0, A);
+  EXPECT_EQ(Answer.substr(0, 3), Bytes("FF 02 00"));
+  EXPECT_EQ(DecodeAnswer(C, Answer).Fields.Text("SerialNumber"),
+            QStringLiteral("9999078900001234"));
+  EXPECT_EQ(EncodeAnswer(C, 0x37, A), Bytes("FF 02 37"));
+  EXPECT_EQ(DecodeAnswer(C, Bytes("FF 02 37")).Error, 0x37);
+  EXPECT_EQ(DecodeRequest(Bytes("FF 02 1E 00 00 00")).Command, &C);
+}
+
 TEST(CommandTableTest, FixedTextIsCutAndRestTextMustFitTheBlock) {
   const TCommandDef& C = *FindCommand(cmd::kTableStruct);
   TFieldValues A(C.Answer);

@@ -251,7 +251,9 @@ const std::set<TMethodId>& Implemented() {
       // receipts
       M::Sale, M::Buy, M::ReturnSale, M::ReturnBuy, M::Storno, M::CloseCheck, M::Discount,
       M::Charge, M::CancelCheck, M::SysAdminCancelCheck, M::CheckSubTotal, M::OpenCheck,
-      M::StornoDiscount, M::StornoCharge};
+      M::StornoDiscount, M::StornoCharge,
+      // FN
+      M::FNGetStatus, M::FNGetSerial, M::FNGetExpirationTime, M::FNGetVersion};
   return Set;
 }
 
