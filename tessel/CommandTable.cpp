@@ -172,6 +172,28 @@ std::vector<TCommandDef> BuildTable() {
 
   T.push_back({cmd::kBeep, "Beep", true, {}, {}, {M::Beep}, "Sounds the device's beeper."});
 
+  const auto ExchangeParams = [] {
+    return std::vector<TFieldDef>{
+        UInt("BaudRate", 1, {P::BaudRate}, "baud-rate code 0..9"),
+        UInt("Timeout", 2, {P::Timeout}, "ms"),
+        UInt("TCPPort", 2, {P::TCPPort}, "TCP port of a network interface")};
+  };
+  T.push_back({cmd::kGetExchangeParam,
+               "Get exchange parameters",
+               true,
+               {UInt("Port", 1, {P::PortNumber}, "interface code")},
+               ExchangeParams(),
+               {M::GetExchangeParam},
+               "The device's own settings of one of its interfaces; they replace the driver's "
+               "BaudRate, Timeout and TCPPort, as the connection page shows them."});
+  T.push_back({cmd::kSetExchangeParam,
+               "Set exchange parameters",
+               true,
+               Join({{UInt("Port", 1, {P::PortNumber}, "interface code")}, ExchangeParams()}),
+               {},
+               {M::SetExchangeParam},
+               ""});
+
   // ---- Device tables -------------------------------------------------------
   const auto Cell = [] {
     return std::vector<TFieldDef>{UInt("Table", 1, {P::TableNumber}),

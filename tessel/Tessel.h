@@ -11,7 +11,9 @@
 // driver's own codes below, with its text in ResultCodeDescription.
 //
 // A device method on an instance that is not connected connects first
-// (without the check command of Connect).
+// (without the check command of Connect). WaitForPrinting repeats the short
+// status while the printer sub-mode is 4 or 5 (printing), for at most ten
+// times Timeout, and then answers 80.
 
 #include <memory>
 
