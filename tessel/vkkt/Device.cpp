@@ -10,8 +10,8 @@ namespace vkkt {
 
 namespace {
 
-constexpr TMoneyUnits kMaxAmount = 100'000'000'000'000;   // one operation: 10^12 roubles
-constexpr std::int64_t kMaxQuantity = 1'000'000'000'000;  // 10^9 units in thousandths
+constexpr TMoneyUnits kMaxAmount = 100'000'000'000'000;       // one operation: 10^12 roubles
+constexpr std::int64_t kMaxQuantity = 1'000'000'000'000'000;  // 10^9 units in thousandths
 constexpr int kTableOperators = 2;
 constexpr int kTableTaxes = 3;
 constexpr int kTableCliche = 4;
@@ -46,11 +46,11 @@ std::uint8_t ItemAmount(const TItem& Item, TMoneyUnits& Amount) {
   if (Item.Quantity <= 0 || Item.Quantity > kMaxQuantity || Item.Price < 0 ||
       Item.Price > kMaxAmount)
     return kBadParameter;
-  if (Item.Department < 1 || Item.Department > kDepartmentCount) return kBadParameter;
+  if (Item.Department < 0 || Item.Department > kDepartmentCount) return kBadParameter;
   for (int Tax : Item.Taxes)
     if (Tax < 0 || Tax > kTaxGroupCount) return kBadParameter;
   const __int128 Product = static_cast<__int128>(Item.Quantity) * Item.Price;
-  const __int128 Rounded = (Product + 500) / 1000;
+  const __int128 Rounded = (Product + 500'000) / 1'000'000;
   if (Rounded > kMaxAmount) return kOverflow;
   Amount = static_cast<TMoneyUnits>(Rounded);
   return kOk;
@@ -62,8 +62,16 @@ int TaxGroup(const TItem& Item) {
   return 0;
 }
 
-QString QuantityText(std::int64_t Thousandths) {
-  return QString("%1.%2").arg(Thousandths / 1000).arg(Thousandths % 1000, 3, 10, QChar('0'));
+// Three decimals, six where the quantity needs them: "2.000", "0.333333".
+QString QuantityText(std::int64_t Millionths) {
+  const std::int64_t Fraction = Millionths % 1'000'000;
+  if (Fraction % 1000 == 0)
+    return QString("%1.%2").arg(Millionths / 1'000'000).arg(Fraction / 1000, 3, 10, QChar('0'));
+  return QString("%1.%2").arg(Millionths / 1'000'000).arg(Fraction, 6, 10, QChar('0'));
+}
+
+int DepartmentOf(const TItem& Item) {
+  return Item.Department == 0 ? 1 : Item.Department;
 }
 
 }  // namespace
@@ -229,42 +237,35 @@ std::uint8_t TDevice::StatusRecord(std::uint32_t Password, QByteArray& Record) {
   const int Operator = OperatorOf(Password);
   if (!Operator) return kWrongPassword;
   FLastOperator = Operator;
-  QByteArray R(kStatusRecordSize, '\0');
-  auto Put = [&R](int Offset, std::uint64_t Value, int Size) {
-    for (int I = 0; I < Size; ++I) R[Offset + I] = static_cast<char>((Value >> (8 * I)) & 0xFF);
-  };
-  auto PutVersion = [&R](int Offset, const QString& Version) {
-    const QByteArray Ascii = Version.toLatin1().leftJustified(4, ' ', true);
-    for (int I = 0; I < 4; ++I) R[Offset + I] = Ascii[I];
-  };
-  const QDateTime Now = FClock.Now();
-  PutVersion(1, FIdentity.ECRSoftVersion);
-  Put(5, FIdentity.ECRBuild, 2);
-  Put(7, FIdentity.ECRSoftDate.day(), 1);
-  Put(8, FIdentity.ECRSoftDate.month(), 1);
-  Put(9, FIdentity.ECRSoftDate.year() % 100, 1);
-  Put(0, Operator, 1);
-  Put(10, FTables.Int(1, 1, 1), 1);
-  Put(11, FDocuments & 0xFFFF, 2);
-  // Device flags: bit 0 receipt paper present, bit 4 amounts with two decimals, bit 5 FN present.
-  Put(13, 0x0001 | 0x0010 | 0x0020, 2);
-  Put(15, (ECRMode() & 0x0F) | ((ECRModeStatus() & 0x0F) << 4), 1);
-  Put(16, ECRAdvancedMode(), 1);
-  Put(17, 0, 1);              // interface: RS-232
-  PutVersion(18, QString());  // no fiscal memory on an FN model
-  Put(27, Now.date().day(), 1);
-  Put(28, Now.date().month(), 1);
-  Put(29, Now.date().year() % 100, 1);
-  Put(30, Now.time().hour(), 1);
-  Put(31, Now.time().minute(), 1);
-  Put(32, Now.time().second(), 1);
-  // FN flags: bit 0 FN present, bit 1 shift open, bit 2 shift over 24 hours.
-  Put(33, 0x01 | (FShiftOpen ? 0x02 : 0) | (ShiftOver24Hours() ? 0x04 : 0), 1);
-  Put(34, FIdentity.SerialNumber.toULongLong() & 0xFFFFFFFFu, 4);
-  Put(38, LastClosedShift() & 0xFFFF, 2);
-  Put(44, FIdentity.INN & 0xFFFFFFFFFFFFull, 6);
-  Record = R;
+  const tessel::TCommandDef& Def = *tessel::FindCommand(tessel::cmd::kStatus);
+  tessel::TFieldValues Fields(Def.Answer);
+  FillStatus(Operator, Fields);
+  const std::string Answer = tessel::EncodeAnswer(Def, kOk, Fields);
+  Record = QByteArray(Answer.data() + 2, static_cast<qsizetype>(Answer.size()) - 2);
   return kOk;
+}
+
+void TDevice::FillStatus(int Operator, tessel::TFieldValues& A) const {
+  const QDateTime Now = FClock.Now();
+  A.Set("OperatorNumber", Operator);
+  A.Set("VersionFR", FIdentity.ECRSoftVersion);
+  A.Set("BuildFR", FIdentity.ECRBuild);
+  A.Set("DateFR", FIdentity.ECRSoftDate);
+  A.Set("LogicalNumber", static_cast<qint64>(FTables.Int(1, 1, 1)));
+  A.Set("DocNumber", FDocuments & 0xFFFF);
+  A.Set("FlagsFR", kDeviceFlags);
+  A.Set("ModeFr", (ECRMode() & 0x0F) | ((ECRModeStatus() & 0x0F) << 4));
+  A.Set("AdvansedModeFR", ECRAdvancedMode());
+  A.Set("PortFR", 0);  // RS-232
+  // No fiscal memory on an FN model: its version, build and date stay empty.
+  A.Set("Date", Now.date());
+  A.Set("Time", QTime(Now.time().hour(), Now.time().minute(), Now.time().second()));
+  // FN flags: bit 0 FN present, bit 1 shift open, bit 2 shift over 24 hours.
+  A.Set("FlagsFP", 0x01 | (FShiftOpen ? 0x02 : 0) | (ShiftOver24Hours() ? 0x04 : 0));
+  A.Set("SerialNumber",
+        static_cast<qulonglong>(FIdentity.SerialNumber.toULongLong() & 0xFFFFFFFFu));
+  A.Set("SessionNumber", LastClosedShift() & 0xFFFF);
+  A.Set("INN", static_cast<qulonglong>(FIdentity.INN & 0xFFFFFFFFFFFFull));
 }
 
 // ---- Printing ---------------------------------------------------------------
@@ -491,8 +492,8 @@ std::uint8_t TDevice::Register(std::uint32_t Password, TReceiptType Type, const 
     return E;
   }
   TReceipt& R = *FReceipt;
-  R.Departments[Item.Department - 1] += Amount;
-  ++R.DepartmentCounts[Item.Department - 1];
+  R.Departments[DepartmentOf(Item) - 1] += Amount;
+  ++R.DepartmentCounts[DepartmentOf(Item) - 1];
   if (int G = TaxGroup(Item)) R.TaxTurnover[G - 1] += Amount;
   R.Total += Amount;
   ++R.Operations;
@@ -511,10 +512,10 @@ std::uint8_t TDevice::Storno(std::uint32_t Password, const TItem& Item) {
   if (!FReceipt) return kNoReceipt;
   TReceipt& R = *FReceipt;
   const int G = TaxGroup(Item);
-  if (R.Departments[Item.Department - 1] < Amount || R.Total < Amount ||
+  if (R.Departments[DepartmentOf(Item) - 1] < Amount || R.Total < Amount ||
       (G && R.TaxTurnover[G - 1] < Amount))
     return kStornoExceeds;
-  R.Departments[Item.Department - 1] -= Amount;
+  R.Departments[DepartmentOf(Item) - 1] -= Amount;
   if (G) R.TaxTurnover[G - 1] -= Amount;
   R.Total -= Amount;
   R.Stornos += Amount;
@@ -771,9 +772,20 @@ std::uint8_t TDevice::InitTables(std::uint32_t Password) {
 
 std::uint8_t TDevice::ReadModelParam(int Number, TModelParam& Param) const {
   const TModelParam* P = FindModelParam(Number);
-  if (!P) return kBadParameter;
+  if (!P) return kNoSuchField;
   Param = *P;
   return kOk;
+}
+
+std::uint8_t TDevice::ReadModelParamByIndex(int Index, TModelParam& Param) const {
+  if (Index < 0 || Index >= static_cast<int>(ModelParams().size())) return kNoSuchField;
+  Param = ModelParams()[Index];
+  return kOk;
+}
+
+int TDevice::PreviousECRMode() const {
+  TLock L(FMutex);
+  return FPreviousMode;
 }
 
 }  // namespace vkkt

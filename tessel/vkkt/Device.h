@@ -5,7 +5,7 @@
 // the print tape. Every operation returns the device's error byte (0 on
 // success, DeviceErrors.h) and changes nothing when it fails.
 //
-// Money is in minor units (kopecks), quantities in thousandths. Passwords:
+// Money is in minor units (kopecks), quantities in millionths. Passwords:
 // operator n (1..29) is row n of table 2, the system administrator is row 30;
 // at the factory the password of row n is n, so 30 is the administrator's.
 // A password that no row holds is refused; the first row that holds it wins.
@@ -25,6 +25,7 @@
 #include <mutex>
 #include <optional>
 
+#include "tessel/Codec.h"
 #include "tessel/vkkt/Clock.h"
 #include "tessel/vkkt/DeviceTables.h"
 #include "tessel/vkkt/ModelInfo.h"
@@ -51,9 +52,9 @@ constexpr int kStatusRecordSize = 50;
 enum class TReceiptType { Sale = 0, Buy = 1, ReturnSale = 2, ReturnBuy = 3 };
 
 struct TItem {
-  std::int64_t Quantity = 1000;  // thousandths
+  std::int64_t Quantity = 1'000'000;  // millionths
   TMoneyUnits Price = 0;
-  int Department = 1;          // 1..16
+  int Department = 1;          // 1..16; 0 is the first department
   std::array<int, 4> Taxes{};  // tax groups 0 (none) .. 6; the first non-zero one applies
   QString Text;
 };
@@ -99,8 +100,13 @@ class TDevice {
   int OperationsInReceipt() const;
   // Operator number of the last command that gave a valid password.
   int LastOperator() const;
+  // The mode before the last change of mode.
+  int PreviousECRMode() const;
   // The 50-byte status record (Halden's TStatusRec) for this password.
   std::uint8_t StatusRecord(std::uint32_t Password, QByteArray& Record);
+  // Device flags of the status answers: bit 0 receipt paper present, bit 4
+  // amounts with two decimals, bit 5 FN present.
+  static constexpr int kDeviceFlags = 0x0031;
 
   // ---- Shift --------------------------------------------------------------
   std::uint8_t OpenSession(std::uint32_t Password);
@@ -156,8 +162,10 @@ class TDevice {
   std::uint8_t InitTables(std::uint32_t Password);
 
   // ---- Model facts --------------------------------------------------------
-  // Model facts need no password, as on the real model.
+  // Model facts need no password, as on the real model; 93 for a number or
+  // an index the model does not have.
   std::uint8_t ReadModelParam(int Number, TModelParam& Param) const;
+  std::uint8_t ReadModelParamByIndex(int Index, TModelParam& Param) const;
 
  private:
   struct TReceipt {
@@ -173,6 +181,10 @@ class TDevice {
 
   using TLock = std::lock_guard<std::recursive_mutex>;
   QByteArray ExecuteLocked(const QByteArray& Command);
+  // Handles one decoded request (CommandHandlers.cpp): fills the answer's
+  // fields and returns the error byte.
+  std::uint8_t Handle(const tessel::TRequest& Request, tessel::TFieldValues& Answer);
+  void FillStatus(int Operator, tessel::TFieldValues& Answer) const;
 
   std::uint8_t Authenticate(std::uint32_t Password) const;
   std::uint8_t AuthenticateAdministrator(std::uint32_t Password) const;
@@ -208,6 +220,7 @@ class TDevice {
   QDateTime FShiftStart;
   std::optional<TReceipt> FReceipt;
   int FLastOperator = 0;
+  int FPreviousMode = kModeShiftClosed;
 };
 
 // "123.45" for 12345 minor units, "-0.05" for -5.

@@ -16,10 +16,11 @@ namespace {
 constexpr std::uint32_t kCashier = 1;
 constexpr std::uint32_t kAdmin = 30;
 
+// Quantity in thousandths (the device takes millionths).
 TItem Item(std::int64_t Quantity, TMoneyUnits Price, int Department = 1, int Tax = 0,
            const QString& Text = {}) {
   TItem I;
-  I.Quantity = Quantity;
+  I.Quantity = Quantity * 1000;
   I.Price = Price;
   I.Department = Department;
   I.Taxes = {Tax, 0, 0, 0};

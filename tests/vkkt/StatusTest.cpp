@@ -35,26 +35,26 @@ TEST(VkktStatus, TheStatusAnswerIsTheFiftyByteRecordFieldByField) {
   EXPECT_EQ(static_cast<std::uint8_t>(A[0]), 0x11);
   EXPECT_EQ(A[1], 0);
   const QByteArray S = A.mid(2);
-  EXPECT_EQ(Le(S, 0, 1), 3u);                  // OperatorNumber
-  EXPECT_EQ(S.mid(1, 4), QByteArray("D.1 "));  // VersionFR
-  EXPECT_EQ(Le(S, 5, 2), 2051u);               // BuildFR
-  EXPECT_EQ(Le(S, 7, 1), 15u);                 // DayFR
-  EXPECT_EQ(Le(S, 8, 1), 3u);                  // MonthFR
-  EXPECT_EQ(Le(S, 9, 1), 21u);                 // YearFR
-  EXPECT_EQ(Le(S, 10, 1), 1u);                 // LogicalNumber
-  EXPECT_EQ(Le(S, 11, 2), 1u);                 // DocNumber: the shift opening
-  EXPECT_EQ(Le(S, 15, 1) & 0x0F, 8u);          // ModeFr: receipt open
-  EXPECT_EQ(Le(S, 15, 1) >> 4, 1u);            //   of type buy
-  EXPECT_EQ(Le(S, 16, 1), 0u);                 // AdvansedModeFR
-  EXPECT_EQ(Le(S, 27, 1), 7u);                 // Day
-  EXPECT_EQ(Le(S, 28, 1), 3u);                 // Month
-  EXPECT_EQ(Le(S, 29, 1), 26u);                // Year
-  EXPECT_EQ(Le(S, 30, 1), 13u);                // Hour
-  EXPECT_EQ(Le(S, 31, 1), 45u);                // Minute
-  EXPECT_EQ(Le(S, 32, 1), 59u);                // Second
-  EXPECT_EQ(Le(S, 34, 4), 12345678u);          // SerialNumber
-  EXPECT_EQ(Le(S, 38, 2), 0u);                 // SessionNumber: none closed yet
-  EXPECT_EQ(Le(S, 44, 6), 0u);                 // INN before registration
+  EXPECT_EQ(Le(S, 0, 1), 3u);                      // OperatorNumber
+  EXPECT_EQ(S.mid(1, 4), QByteArray("D.1\0", 4));  // VersionFR
+  EXPECT_EQ(Le(S, 5, 2), 2051u);                   // BuildFR
+  EXPECT_EQ(Le(S, 7, 1), 15u);                     // DayFR
+  EXPECT_EQ(Le(S, 8, 1), 3u);                      // MonthFR
+  EXPECT_EQ(Le(S, 9, 1), 21u);                     // YearFR
+  EXPECT_EQ(Le(S, 10, 1), 1u);                     // LogicalNumber
+  EXPECT_EQ(Le(S, 11, 2), 1u);                     // DocNumber: the shift opening
+  EXPECT_EQ(Le(S, 15, 1) & 0x0F, 8u);              // ModeFr: receipt open
+  EXPECT_EQ(Le(S, 15, 1) >> 4, 1u);                //   of type buy
+  EXPECT_EQ(Le(S, 16, 1), 0u);                     // AdvansedModeFR
+  EXPECT_EQ(Le(S, 27, 1), 7u);                     // Day
+  EXPECT_EQ(Le(S, 28, 1), 3u);                     // Month
+  EXPECT_EQ(Le(S, 29, 1), 26u);                    // Year
+  EXPECT_EQ(Le(S, 30, 1), 13u);                    // Hour
+  EXPECT_EQ(Le(S, 31, 1), 45u);                    // Minute
+  EXPECT_EQ(Le(S, 32, 1), 59u);                    // Second
+  EXPECT_EQ(Le(S, 34, 4), 12345678u);              // SerialNumber
+  EXPECT_EQ(Le(S, 38, 2), 0u);                     // SessionNumber: none closed yet
+  EXPECT_EQ(Le(S, 44, 6), 0u);                     // INN before registration
 }
 
 TEST(VkktStatus, ModeFrFollowsTheShift) {
