@@ -98,6 +98,9 @@ QByteArray TDevice::ExecuteLocked(const QByteArray& Command) {
     Error = ErrorOf(E);
   }
   if (ECRMode() != ModeBefore) FPreviousMode = ModeBefore;
+  // Every answer to a command with a password names the operator it found.
+  if (Error == kOk && Request.Command->HasPassword && Answer.Has("OperatorNumber"))
+    Answer.Set("OperatorNumber", OperatorOf(Request.Password));
   try {
     return ToBytes(tessel::EncodeAnswer(*Request.Command, Error, Answer));
   } catch (const tessel::ECodecError& E) {

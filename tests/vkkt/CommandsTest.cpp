@@ -84,6 +84,7 @@ TEST(VkktCommands, AShiftWithTwoReceiptsThroughCommandBlocks) {
   EXPECT_FALSE(Totals.Fields.Text("Name").isEmpty());
   const tessel::TAnswer Drawer = Cashier.Call(cmd::kCashReg, {{"Register", reg::CashInDrawer}});
   EXPECT_EQ(MoneyOf(Drawer, "Value"), M("211.17"));
+  EXPECT_EQ(Totals.Fields.UInt("OperatorNumber"), 1u);
   const tessel::TAnswer Count =
       Cashier.Call(cmd::kOperationReg, {{"Register", reg::ReceiptsClosed(0)}});
   ASSERT_EQ(Count.Error, kOk);

@@ -73,7 +73,7 @@ TEST(VkktStatus, CancelCommandCancelsTheOpenReceipt) {
   I.Price = 5000;
   ASSERT_EQ(D.Register(1, TReceiptType::Sale, I), kOk);
   ASSERT_EQ(D.ECRMode(), kModeReceiptOpen);
-  EXPECT_EQ(D.Execute(Block(0x88, 1)), QByteArray::fromHex("8800"));
+  EXPECT_EQ(D.Execute(Block(0x88, 1)), QByteArray::fromHex("880001"));  // operator 1
   EXPECT_EQ(D.ECRMode(), kModeShiftOpen);
   // Nothing to cancel any more: the device says so in its error byte.
   EXPECT_EQ(D.Execute(Block(0x88, 1)), QByteArray("\x88", 1) + char(kNoReceipt));
