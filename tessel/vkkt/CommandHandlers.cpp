@@ -318,6 +318,53 @@ std::uint8_t TDevice::Handle(const tessel::TRequest& Request, TFieldValues& A) {
       if (Type > 3) return kBadParameter;
       return OpenReceipt(Pw, static_cast<TReceiptType>(Type));
     }
+
+    // ---- Exchange parameters ---------------------------------------------------
+    case cmd::kGetExchangeParam: {
+      TExchangeParams P;
+      if (std::uint8_t E = GetExchangeParams(Pw, static_cast<int>(R.UInt("Port")), P)) return E;
+      A.Set("BaudRate", P.BaudRate);
+      A.Set("Timeout", P.Timeout);
+      A.Set("TCPPort", P.TCPPort);
+      return kOk;
+    }
+    case cmd::kSetExchangeParam: {
+      TExchangeParams P;
+      P.BaudRate = static_cast<int>(R.UInt("BaudRate"));
+      P.Timeout = static_cast<int>(R.UInt("Timeout"));
+      P.TCPPort = static_cast<int>(R.UInt("TCPPort"));
+      return SetExchangeParams(Pw, static_cast<int>(R.UInt("Port")), P);
+    }
+
+    // ---- FN ------------------------------------------------------------------
+    case cmd::kFNStatus: {
+      if (std::uint8_t E = Authenticate(Pw)) return E;
+      A.Set("LifeState", 1);  // set up, ready for fiscalisation
+      A.Set("SessionState", FShiftOpen ? 1 : 0);
+      if (FLastDocumentTime.isValid()) {
+        A.Set("Date", FLastDocumentTime.date());
+        A.Set("Time", FLastDocumentTime.time());
+      }
+      A.Set("SerialNumber", FIdentity.FNSerialNumber);
+      A.Set("DocumentNumber", FDocuments);
+      return kOk;
+    }
+    case cmd::kFNSerial:
+      if (std::uint8_t E = Authenticate(Pw)) return E;
+      A.Set("SerialNumber", FIdentity.FNSerialNumber);
+      return kOk;
+    case cmd::kFNExpiration:
+      if (std::uint8_t E = Authenticate(Pw)) return E;
+      A.Set("Date", FNValidUntil());
+      A.Set("FreeRegistration", 30);
+      A.Set("RegistrationNumber", 0);
+      return kOk;
+    case cmd::kFNVersion:
+      if (std::uint8_t E = Authenticate(Pw)) return E;
+      A.Set("SoftVersion", QStringLiteral("fn v 2.17"));
+      A.Set("SoftType", 1);  // serial firmware
+      return kOk;
+
     default:
       // A command of the driver's set that this model does not carry out.
       return kNotSupported;

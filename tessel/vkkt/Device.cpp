@@ -292,6 +292,7 @@ QString TDevice::OperatorName(int Operator) const {
 
 void TDevice::NextDocument() {
   ++FDocuments;
+  FLastDocumentTime = FClock.Now();
   CountPair(reg::DocumentsLow);
 }
 
@@ -780,6 +781,32 @@ std::uint8_t TDevice::ReadModelParam(int Number, TModelParam& Param) const {
 std::uint8_t TDevice::ReadModelParamByIndex(int Index, TModelParam& Param) const {
   if (Index < 0 || Index >= static_cast<int>(ModelParams().size())) return kNoSuchField;
   Param = ModelParams()[Index];
+  return kOk;
+}
+
+QDateTime TDevice::LastDocumentTime() const {
+  TLock L(FMutex);
+  return FLastDocumentTime;
+}
+
+std::uint8_t TDevice::GetExchangeParams(std::uint32_t Password, int Port,
+                                        TExchangeParams& Params) const {
+  TLock L(FMutex);
+  if (std::uint8_t E = Authenticate(Password)) return E;
+  if (Port < 0 || Port >= kInterfaceCount) return kBadParameter;
+  Params = FExchange[Port];
+  return kOk;
+}
+
+std::uint8_t TDevice::SetExchangeParams(std::uint32_t Password, int Port,
+                                        const TExchangeParams& Params) {
+  TLock L(FMutex);
+  if (std::uint8_t E = AuthenticateAdministrator(Password)) return E;
+  NoteOperator(Password);
+  if (Port < 0 || Port >= kInterfaceCount || Params.BaudRate < 0 || Params.BaudRate > 9 ||
+      Params.Timeout < 1 || Params.TCPPort < 1)
+    return kBadParameter;
+  FExchange[Port] = Params;
   return kOk;
 }
 

@@ -161,6 +161,23 @@ class TDevice {
   // Factory values of every table; needs the administrator and a closed shift.
   std::uint8_t InitTables(std::uint32_t Password);
 
+  // ---- Exchange parameters of the device's interfaces ---------------------
+  // Interface codes 0 RS-232, 1 USB, 2 TCP socket, 3 I2C.
+  struct TExchangeParams {
+    int BaudRate = 6;   // code 0..9; 6 is 115200
+    int Timeout = 150;  // ms
+    int TCPPort = 7778;
+  };
+  static constexpr int kInterfaceCount = 4;
+  std::uint8_t GetExchangeParams(std::uint32_t Password, int Port, TExchangeParams& Params) const;
+  std::uint8_t SetExchangeParams(std::uint32_t Password, int Port, const TExchangeParams& Params);
+
+  // ---- FN -------------------------------------------------------------------
+  // The fiscal storage of this model is not yet registered: ready for its
+  // fiscalisation, serving until the end of its validity.
+  QDate FNValidUntil() const { return QDate(2029, 1, 31); }
+  QDateTime LastDocumentTime() const;
+
   // ---- Model facts --------------------------------------------------------
   // Model facts need no password, as on the real model; 93 for a number or
   // an index the model does not have.
@@ -221,6 +238,8 @@ class TDevice {
   std::optional<TReceipt> FReceipt;
   int FLastOperator = 0;
   int FPreviousMode = kModeShiftClosed;
+  std::array<TExchangeParams, kInterfaceCount> FExchange{};
+  QDateTime FLastDocumentTime;
 };
 
 // "123.45" for 12345 minor units, "-0.05" for -5.
