@@ -170,6 +170,17 @@ std::vector<TCommandDef> BuildTable() {
                {M::ReadSerialNumber},
                ""});
 
+  T.push_back(
+      {cmd::kFontMetrics,
+       "Font metrics",
+       true,
+       {UInt("Font", 1, {P::FontType}, "font number from 1")},
+       {UInt("PrintWidth", 2, {P::PrintWidth}, "dots across the paper"),
+        UInt("CharWidth", 1, {P::CharWidth}, "dots"),
+        UInt("CharHeight", 1, {P::CharHeight}, "dots"), UInt("FontCount", 1, {P::FontCount})},
+       {M::GetFontMetrics},
+       "The size of one font; error 0x02 for a font the device lacks."});
+
   T.push_back({cmd::kBeep, "Beep", true, {}, {}, {M::Beep}, "Sounds the device's beeper."});
 
   const auto ExchangeParams = [] {
@@ -352,6 +363,23 @@ std::vector<TCommandDef> BuildTable() {
                {},
                {M::OpenDrawer},
                ""});
+
+  T.push_back({cmd::kCashRegEx,
+               "Extended cash register",
+               true,
+               {UInt("Register", 2, {P::RegisterNumber}, "4096 ..")},
+               {Money("Value", {P::ContentsOfCashRegister}), Text("Name", 0, {P::NameCashRegEx})},
+               {M::GetCashRegEx},
+               "The extended cash registers; error 0x21 for a number the device lacks."});
+
+  // ---- The old electronic journal ---------------------------------------------
+  T.push_back({cmd::kEKLZVersion,
+               "Electronic journal version",
+               true,
+               {},
+               {Text("Version", 0, {P::EKLZVersion})},
+               {M::GetEKLZVersion},
+               "Only models with the old electronic journal carry it out; FN models answer 55."});
 
   // ---- Receipts --------------------------------------------------------------
   T.push_back({cmd::kSale,

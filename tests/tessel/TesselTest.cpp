@@ -237,7 +237,8 @@ const std::set<TMethodId>& Implemented() {
       M::ClearResult,
       // status, device facts
       M::GetShortECRStatus, M::GetECRStatus, M::GetDeviceMetrics, M::ReadModelParamValue,
-      M::ReadModelParam, M::ReadSerialNumber, M::Beep, M::GetExchangeParam, M::SetExchangeParam,
+      M::ReadModelParam, M::ReadSerialNumber, M::Beep, M::GetFontMetrics, M::GetCashRegEx,
+      M::GetEKLZVersion, M::GetExchangeParam, M::SetExchangeParam,
       // tables
       M::ReadTable, M::WriteTable, M::GetTableStruct, M::GetFieldStruct, M::InitTable,
       // clock
