@@ -166,6 +166,18 @@ std::uint8_t TDevice::Handle(const tessel::TRequest& Request, TFieldValues& A) {
       if (std::uint8_t E = Authenticate(Pw)) return E;
       A.Set("SerialNumber", FIdentity.SerialNumber);
       return kOk;
+    case cmd::kFontMetrics: {
+      if (std::uint8_t E = Authenticate(Pw)) return E;
+      const TFontMetrics* M = FontMetrics(static_cast<int>(R.UInt("Font")));
+      if (!M) return kBadParameter;
+      A.Set("PrintWidth", M->PrintWidth);
+      A.Set("CharWidth", M->CharWidth);
+      A.Set("CharHeight", M->CharHeight);
+      A.Set("FontCount", kFontCount);
+      return kOk;
+    }
+    case cmd::kEKLZVersion:
+      return kNotSupported;  // an FN model has no electronic journal
     case cmd::kBeep:
     case cmd::kOpenDrawer:
       return Authenticate(Pw);
@@ -260,6 +272,16 @@ std::uint8_t TDevice::Handle(const tessel::TRequest& Request, TFieldValues& A) {
       QString Name;
       if (std::uint8_t E = CashRegister(Pw, static_cast<int>(R.UInt("Register")), V, Name))
         return E;
+      A.Set("Value", QVariant::fromValue(ToMoney(V)));
+      A.Set("Name", Name);
+      return kOk;
+    }
+    case cmd::kCashRegEx: {
+      const int Number = static_cast<int>(R.UInt("Register"));
+      if (Number < kFirstExtendedCashRegister) return kNoSuchRegister;
+      TMoneyUnits V = 0;
+      QString Name;
+      if (std::uint8_t E = CashRegister(Pw, Number, V, Name)) return E;
       A.Set("Value", QVariant::fromValue(ToMoney(V)));
       A.Set("Name", Name);
       return kOk;

@@ -288,6 +288,8 @@ TEST(VkktCommands, TheCommandsTheDeviceCarriesOut) {
       cmd::kFNSerial,
       cmd::kFNExpiration,
       cmd::kFNVersion,
+      cmd::kFontMetrics,
+      cmd::kCashRegEx,
   };
   for (std::uint16_t Code : Handled) EXPECT_TRUE(tessel::FindCommand(Code)) << Code;
   for (const tessel::TCommandDef& Def : tessel::AllCommands()) {
@@ -332,4 +334,33 @@ TEST(VkktCommands, FnFactsAndExchangeParameters) {
   EXPECT_EQ(
       TClient(D, 1).Code(cmd::kSetExchangeParam, {{"Port", 0}, {"Timeout", 1}, {"TCPPort", 1}}),
       kNeedsAdministrator);
+}
+
+TEST(VkktCommands, FontsExtendedRegistersAndTheMissingJournal) {
+  TDevice D;
+  TClient Admin(D);
+  for (int Font = 1; Font <= kFontCount; ++Font) {
+    const tessel::TAnswer F = Admin.Call(cmd::kFontMetrics, {{"Font", Font}});
+    ASSERT_EQ(F.Error, kOk) << Font;
+    EXPECT_EQ(F.Fields.UInt("PrintWidth"),
+              static_cast<std::uint64_t>(FontMetrics(Font)->PrintWidth));
+    EXPECT_EQ(F.Fields.UInt("FontCount"), static_cast<std::uint64_t>(kFontCount));
+  }
+  // Font 1 gives the 48 characters the programs print receipts with.
+  const tessel::TAnswer F1 = Admin.Call(cmd::kFontMetrics, {{"Font", 1}});
+  EXPECT_EQ(F1.Fields.UInt("PrintWidth") / F1.Fields.UInt("CharWidth"), 48u);
+  EXPECT_EQ(Admin.Code(cmd::kFontMetrics, {{"Font", 0}}), kBadParameter);
+  EXPECT_EQ(Admin.Code(cmd::kFontMetrics, {{"Font", kFontCount + 1}}), kBadParameter);
+
+  for (int N : {kFirstExtendedCashRegister, 4229, kLastExtendedCashRegister}) {
+    const tessel::TAnswer X = Admin.Call(cmd::kCashRegEx, {{"Register", N}});
+    ASSERT_EQ(X.Error, kOk) << N;
+    EXPECT_EQ(X.Fields.Money("Value"), TMoney());
+  }
+  EXPECT_EQ(Admin.Code(cmd::kCashRegEx, {{"Register", 10}}), kNoSuchRegister);
+  EXPECT_EQ(Admin.Code(cmd::kCashRegEx, {{"Register", kLastExtendedCashRegister + 1}}),
+            kNoSuchRegister);
+
+  // The old electronic journal: the device's own "not supported".
+  EXPECT_EQ(Admin.Code(cmd::kEKLZVersion), kNotSupported);
 }
