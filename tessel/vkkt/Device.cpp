@@ -413,7 +413,7 @@ std::uint8_t TDevice::OpenSession(std::uint32_t Password) {
 
 void TDevice::PrintReport(bool Clearing, int Operator) {
   PrintCentered(Clearing ? _("ОТЧЁТ О ЗАКРЫТИИ СМЕНЫ") : _("ОТЧЁТ БЕЗ ГАШЕНИЯ"));
-  PrintTwoColumns(_("СМЕНА"), QString::number(FShiftOpen ? FShiftNumber : FShiftNumber));
+  PrintTwoColumns(_("СМЕНА"), QString::number(FShiftNumber));
   for (TReceiptType Type :
        {TReceiptType::Sale, TReceiptType::Buy, TReceiptType::ReturnSale, TReceiptType::ReturnBuy}) {
     const int T = TypeIndex(Type);
