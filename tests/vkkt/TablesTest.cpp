@@ -107,6 +107,7 @@ TEST(VkktTables, AWriteReadsBack) {
       {21, 1, 4, QString("5555"), std::int64_t{5555}},  // the tables page writes text
       {18, 1, 22, std::int64_t{2147483648}, std::int64_t{2147483648}},
       {2, 30, 2, QString("Петров"), QString("Петров")},
+      {17, 1, 17, std::int64_t{0}, std::int64_t{0}},  // the wizard may write FFD code 0
   };
   for (const TCase& C : Cases) {
     ASSERT_EQ(D.WriteTable(kAdmin, C.Table, C.Row, C.Field, C.Written), kOk) << C.Table;
