@@ -241,6 +241,9 @@ TEST_F(TcpDispatcher, ANotificationIsCarriedOutWithoutAResponse) {
     EXPECT_EQ(a.Rpc().ReadLine().value_or(""),
               R"({"jsonrpc":"2.0","id":"x","result":{"Value":0}})");
     a.Rpc().Notify("LockPort", {{"object", a.Object()}, {"PortNumber", 6}});
+    // A connection serves its lines in order: once a request sent after the
+    // notification is answered, the notification has been carried out.
+    EXPECT_EQ(a.Int("ResultCode"), 0);
     EXPECT_EQ(b.Int("LockPort", {{"PortNumber", 6}}), -18);
   });
 }
