@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <atomic>
 #include <chrono>
@@ -36,6 +37,13 @@ using Clock = std::chrono::steady_clock;
 
 long long MsSince(Clock::time_point Start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+}
+
+// Waits (at most 5 s) until the bytes the device wrote have reached the
+// slave's input queue, which the fixture's own slave descriptor shares.
+void WaitForInput(const TPtyDevice& Dev) {
+  pollfd p{Dev.SlaveFd(), POLLIN, 0};
+  poll(&p, 1, 5000);
 }
 
 // Runs Body; a call that has not returned within Ms aborts the program, so a
@@ -455,7 +463,7 @@ TEST_F(ComPortTest, ReadExZeroTimeOutFailsOnEntry) {
   port.Open();
   dev.Run({pty::Reply("AB")});
   ASSERT_TRUE(dev.Finish());
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the bytes are there
+  WaitForInput(dev);  // the bytes are there
   port.SetCmdTimeout(100);
   Log();
   EXPECT_EQ(CodeOf([&] { port.ReadEx(2, 0); }), -1);
@@ -577,7 +585,7 @@ TEST_F(ComPortTest, PurgeDiscardsPendingInput) {
   port.Open();
   dev.Run({pty::Reply("stale")});
   ASSERT_TRUE(dev.Finish());
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  WaitForInput(dev);
   port.Purge();
   port.SetCmdTimeout(100);
   char c = 0;
