@@ -120,7 +120,11 @@ void TfmMain::CreateControls() {
   params->addWidget(lblSettingsProblem);
   params->addLayout(timeoutRow);
   params->addWidget(chbAutoPortClose);
-  params->addWidget(chbAutoRecCancel);
+  // The cancel box belongs to the unlock box: it works only with it.
+  auto* cancelRow = new QHBoxLayout;
+  cancelRow->addSpacing(20);
+  cancelRow->addWidget(chbAutoRecCancel);
+  params->addLayout(cancelRow);
   params->addWidget(gbConnection);
   params->addStretch();
 

@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
   if (!display) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::fprintf(stderr, "Halden: %s\n",
-                 _("нет дисплея (DISPLAY, WAYLAND_DISPLAY): работаю без окна, сообщения выводятся "
+                 _("нет дисплея (DISPLAY, WAYLAND_DISPLAY): работаю без окна на платформе "
+                   "offscreen, сообщения выводятся "
                    "сюда"));
     std::fflush(stderr);
   }
