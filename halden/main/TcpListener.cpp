@@ -1,12 +1,15 @@
 #include "halden/main/TcpListener.h"
 
 #include <stdexcept>
+#include <utility>
 
-THaldenListener::THaldenListener(TAsk Ask) : FAsk(std::move(Ask)) {}
+THaldenListener::THaldenListener(TTCPServer::TAsk Ask, TDispatcherOptions Options)
+    : FServer(std::move(Ask), std::move(Options)) {}
 
 THaldenListener::~THaldenListener() = default;
 
-bool THaldenListener::Update(bool Enabled, int) {
-  if (Enabled) throw std::runtime_error("the TCP dispatcher is not built yet");
+bool THaldenListener::Update(bool Enabled, int Port) {
+  if (!FServer.Update(Enabled, Port)) return false;
+  if (!FServer.LastError().empty()) throw std::runtime_error(FServer.LastError());
   return true;
 }

@@ -1,18 +1,21 @@
 #pragma once
-// The TCP dispatcher as the settings apply sees it.
+// The TCP dispatcher as the settings apply sees it: TTCPServer, whose failure
+// to start (or to stop) is raised for the apply to handle.
 
-#include <functional>
 #include <string>
 
 #include "halden/server/Settings.h"
+#include "halden/server/TcpServer.h"
 
 class THaldenListener : public ITCPListener {
  public:
-  using TAsk = std::function<bool(const std::string& Question)>;
-  explicit THaldenListener(TAsk Ask);
+  explicit THaldenListener(TTCPServer::TAsk Ask, TDispatcherOptions Options = {});
+  // Closes the connections, which releases their objects.
   ~THaldenListener() override;
+
   bool Update(bool Enabled, int Port) override;
+  TTCPServer& Server() { return FServer; }
 
  private:
-  TAsk FAsk;
+  TTCPServer FServer;
 };

@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "BusyPort.h"
 #include "common/text/Intl.h"
+#include "halden/server/JsonRpcClient.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -152,4 +154,34 @@ TEST(HaldenProgram, ADamagedSettingsFileIsReportedAndLeftUntouched) {
   halden.Signal(SIGTERM);
   EXPECT_EQ(halden.Wait(), 0) << halden.Err;
   EXPECT_EQ(ReadFile(file), text);
+}
+
+TEST(HaldenProgram, APortInUseAtStartEndsWithANonZeroStatus) {
+  TempDir config;
+  TBusyPort busy;
+  const std::string port = std::to_string(busy.Port());
+  THaldenProcess halden(config.path(), {"/t" + port});
+  EXPECT_EQ(halden.Wait(), 1) << halden.Err;
+  EXPECT_NE(halden.Err.find(port), std::string::npos) << halden.Err;
+  // The stored choice stays for the next start.
+  const std::string file = ReadFile(config.path() / "Varkon" / "Tessel.conf");
+  EXPECT_NE(file.find("TCPEnabled=true"), std::string::npos) << file;
+}
+
+TEST(HaldenProgram, ServesOverTcpAndEndsCleanlyWithAClientHoldingALock) {
+  TempDir config;
+  const int port = FreePort();
+  THaldenProcess halden(config.path(), {"/t" + std::to_string(port)});
+  ASSERT_TRUE(halden.WaitForError("TCP сервер слушает порт " + std::to_string(port))) << halden.Err;
+  TJsonRpcClient rpc("127.0.0.1", port);
+  rpc.SetTimeout(20000);
+  const int object = rpc.Call("Create").value("object").toInt();
+  rpc.Call(
+      "Connect",
+      {{"object", object}, {"AAppPID", 4120}, {"AAppName", "cash.exe"}, {"ACompName", "POS1"}});
+  EXPECT_EQ(rpc.Call("LockPort", {{"object", object}, {"PortNumber", 7}}).value("Value").toInt(),
+            0);
+  halden.Signal(SIGTERM);
+  EXPECT_EQ(halden.Wait(), 0) << halden.Err;
+  EXPECT_EQ(halden.Err.find("Sanitizer"), std::string::npos) << halden.Err;
 }
