@@ -2,9 +2,10 @@
 // Every message box and question of Halden goes through IDialogs, so that
 // tests answer them and a run without a display never blocks on one.
 
-#include <string>
+#include <QPointer>
+#include <QWidget>
 
-class QWidget;
+#include <string>
 
 class IDialogs {
  public:
@@ -25,7 +26,7 @@ class TWidgetDialogs : public IDialogs {
   void ShowAbout(const std::string& Title, const std::string& Version) override;
 
  private:
-  QWidget* FParent = nullptr;
+  QPointer<QWidget> FParent;  // gone with the window
 };
 
 // Standard error, for a run without a display: errors are printed, and a

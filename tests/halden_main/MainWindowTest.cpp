@@ -9,8 +9,10 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTreeWidget>
 
@@ -393,4 +395,60 @@ TEST_F(MainWindowTest, ClosingWhileServerObjectsLiveAsksFirst) {
   TfmMain& again = Open();
   EXPECT_TRUE(again.close());
   EXPECT_EQ(FDialogs.Questions.size(), 2u);
+}
+
+TEST_F(MainWindowTest, TheTrayMenuShowsTheWindowTheAboutBoxAndCloses) {
+  TfmMain& w = Open({}, BehaviourFor(true, true));
+  EXPECT_FALSE(w.isVisible());  // in the tray
+  ASSERT_NE(w.TrayIcon, nullptr);
+  EXPECT_EQ(w.TrayIcon->toolTip().toStdString(), "Halden");
+  const QList<QAction*> items = w.TrayMenu->actions();
+  ASSERT_EQ(items.size(), 3);
+  EXPECT_EQ(items[0]->text().toStdString(), "&Закрыть");
+  EXPECT_EQ(items[1]->text().toStdString(), "&Свойства");
+  EXPECT_EQ(items[2]->text().toStdString(), "О программе...");
+  EXPECT_EQ(w.TrayMenu->defaultAction(), items[1]);
+
+  w.chbAutoPortClose->setChecked(true);  // an edit left behind is dropped by "&Свойства"
+  items[1]->trigger();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_FALSE(w.chbAutoPortClose->isChecked());
+  items[2]->trigger();
+  EXPECT_EQ(FDialogs.Abouts.size(), 1u);
+
+  THalden client;
+  FDialogs.Answer = false;
+  items[0]->trigger();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(FDialogs.Questions.size(), 1u);
+}
+
+TEST_F(MainWindowTest, MinimisingHidesIntoTheTrayOnly) {
+  TfmMain& w = Open({}, BehaviourFor(true, true));
+  w.ShowInFront();
+  w.showMinimized();
+  EXPECT_TRUE(WaitFor([&] { return !w.isVisible(); }));
+  w.ShowInFront();
+  EXPECT_TRUE(w.isVisible());
+
+  TfmMain& plain = Open();
+  plain.showMinimized();
+  WaitFor([] { return false; }, 50);
+  EXPECT_TRUE(plain.isVisible());
+}
+
+TEST_F(MainWindowTest, APortGoneBeforeItsNoticeArrivesGetsNoRow) {
+  TfmMain& w = Open();
+  {
+    THalden passing;
+    passing.Connect(1, "brief.exe", "PC9");
+    ASSERT_EQ(passing.LockPort(5), 0);
+  }
+  THalden staying;
+  ASSERT_EQ(staying.LockPort(6), 0);
+  ASSERT_TRUE(WaitFor([&] { return w.lvPorts->topLevelItemCount() == 1; }));
+  WaitFor([] { return false; }, 50);
+  ASSERT_EQ(w.lvPorts->topLevelItemCount(), 1);
+  EXPECT_EQ(Text(w.lvPorts->topLevelItem(0), 0), "COM 6");
+  EXPECT_EQ(w.edtClientCount->text().toStdString(), "0");
 }
