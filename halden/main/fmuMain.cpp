@@ -61,8 +61,7 @@ TfmMain::TfmMain(IDialogs& Dialogs, ITCPListener& Listener, const TSettingsStore
       FDialogs(Dialogs),
       FBehaviour(Behaviour),
       FApplier(Store, Listener, [this](const THaldenSettings& S) {
-        FPorts->SetSettings({S.AutoPortClose, S.AutoRecCancel, S.CloseTimeout});
-        FPorts->UpdateTimers();
+        FPorts->ApplySettings({S.AutoPortClose, S.AutoRecCancel, S.CloseTimeout});
       }) {
   setWindowTitle(Q(MainCaption()));
   setWindowIcon(HaldenIcon());
@@ -222,9 +221,8 @@ TApplyResult TfmMain::Start(const TStartSettings& Start) {
   ShowSettings(Start.Settings);
   FillPorts();
   FillClients();
-  FPorts->SetSettings(
+  FPorts->ApplySettings(
       {Start.Settings.AutoPortClose, Start.Settings.AutoRecCancel, Start.Settings.CloseTimeout});
-  FPorts->UpdateTimers();
   if (FBehaviour.Tray) CreateTray();
 
   // The changes arrive on the thread that made them and are shown once the
