@@ -354,7 +354,7 @@ void TfmMain::CancelClicked() {
 bool TfmMain::MayClose() {
   if (THalden::ObjectCount() == 0) return true;
   return FDialogs.AskYesNo(
-      AppTitle, _("К серверу подключены клиенты и они будут отключены.\r\nВы уверены ?"));
+      AppTitle, _("К серверу подключены клиенты и они будут отключены.\nВы уверены ?"));
 }
 
 void TfmMain::closeEvent(QCloseEvent* Event) {

@@ -30,7 +30,7 @@
 namespace {
 
 constexpr const char* S_CLIENTSCONNECTED =
-    N_("К серверу подключены клиенты и они будут отключены.\r\nВы уверены ?");
+    N_("К серверу подключены клиенты и они будут отключены.\nВы уверены ?");
 constexpr const char* S_CLOSETIMEOUT = N_("Истек таймаут. Не удается закрыть COM вызов");
 constexpr const char* S_BADTCPPORT =
     N_("Недопустимый номер порта TCP: %d (допустимо от 1 до 65535)");

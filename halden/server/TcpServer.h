@@ -106,7 +106,7 @@ class TTCPServer {
   // Brings the listener to the wanted state. Nothing changes when it already
   // is there (open connections stay). A listener that must go while clients
   // are connected goes only after the user said Yes to the question
-  // "К серверу подключены клиенты и они будут отключены.\r\nВы уверены ?";
+  // "К серверу подключены клиенты и они будут отключены.\nВы уверены ?";
   // No returns false and changes nothing. Otherwise returns true, also when
   // the listener could not start or stop: Active() then tells what runs and
   // LastError() the reason, for the user.

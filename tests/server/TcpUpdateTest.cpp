@@ -93,7 +93,7 @@ class TcpServerUpdate : public ::testing::Test {
   TTCPServer FServer;
 };
 
-const char* const kQuestion = "К серверу подключены клиенты и они будут отключены.\r\nВы уверены ?";
+const char* const kQuestion = "К серверу подключены клиенты и они будут отключены.\nВы уверены ?";
 
 TEST_F(TcpServerUpdate, StartsDisabledOnTheDefaultPort) {
   EXPECT_FALSE(FServer.Enabled());
