@@ -292,14 +292,14 @@ void TCheckLANWorkTask::Check() {
   Private->SetTCPConnectionTimeout(10000);
   if (Private->GetECRStatus() != 0)
     throw EKestrelError(
-        Text(_("Ошибка подключения к : %1:%2, %3 \r\nПроверьте настройки сети"))
+        Text(_("Ошибка подключения к : %1:%2, %3 \nПроверьте настройки сети"))
             .arg(Address)
             .arg(Port)
             .arg(Private->ResultCodeDescription()));
   S.StepProgress(1);
   // A stop requested while the device answered wins over the success.
   S.CheckStopFlag();
-  S.SetSuccessText(Text(_("Связь успешно установлена: %1:%2\r\nНажмите \"Далее\""))
+  S.SetSuccessText(Text(_("Связь успешно установлена: %1:%2\nНажмите \"Далее\""))
                        .arg(Address)
                        .arg(Port));
 }

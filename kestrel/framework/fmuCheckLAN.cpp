@@ -9,7 +9,9 @@
 #include "kestrel/framework/Controller.h"
 #include "kestrel/framework/KestrelError.h"
 
-QString LabelText(QString Value) { return Value.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString LabelText(QString Value) {
+  return Value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 TfmCheckLAN::TfmCheckLAN(QWidget* Parent)
     : TParamPage(Parent), FTask(std::make_unique<TCheckLANWorkTask>()) {

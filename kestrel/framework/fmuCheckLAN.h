@@ -49,5 +49,5 @@ class TfmCheckRNDIS : public TfmCheckLAN {
   using TfmCheckLAN::TfmCheckLAN;
 };
 
-// A driver text for a label: the line breaks "\r\n" as new lines.
+// A text for a label: line breaks "\r\n" (as driver texts carry them) as new lines.
 QString LabelText(QString Value);

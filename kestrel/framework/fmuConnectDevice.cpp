@@ -34,7 +34,7 @@ void TfmConnectDevice::Activate() {
     if (C.Driver) C.Driver->SetOFDExchangeSuspended(true);
   }
   if (!C.Driver) {
-    lblInfo->setText(LabelText(Text(_("Внимание! Не установлен драйвер ФР\r\nДля корректной работы "
+    lblInfo->setText(LabelText(Text(_("Внимание! Не установлен драйвер ФР\nДля корректной работы "
                             "установите драйвер версии не ниже %1 и перезапустите приложение"))
                          .arg(MinVersion)));
     C.EnableNext(false);
@@ -44,7 +44,7 @@ void TfmConnectDevice::Activate() {
   }
   if (DriverVersionOf(*C.Driver) < kMinDriverVersion) {
     lblInfo->setText(LabelText(Text(_("Внимание! Установленная версия драйвера ФР меньше "
-                            "минимальной\r\nДля корректной работы необходима версия не ниже %1"))
+                            "минимальной\nДля корректной работы необходима версия не ниже %1"))
                          .arg(MinVersion)));
     lblInfo->show();
     C.EnableNext(false);
