@@ -7,13 +7,14 @@
 #include "common/text/Intl.h"
 #include "kestrel/framework/ParamPage.h"
 #include "kestrel/framework/fmuMain.h"
+#include "tessel/Tessel.h"
 
 int main(int argc, char** argv) {
   varkon::InitCatalogue("kestrel");
   ConfigureLogFromEnvironment();
   QApplication App(argc, argv);
-  // No driver implementation is registered yet: the first page reports that
-  // the driver is not installed.
+  // The program entry alone decides which driver is installed: the stand-in.
+  RegisterTesselDriver();
   RegisterFrameworkPages();
   int Code = 0;
   {
