@@ -14,7 +14,9 @@ TController& Controller() {
   return *Instance;
 }
 
-void ResetController() { Instance = std::make_unique<TController>(); }
+void ResetController() {
+  Instance = std::make_unique<TController>();
+}
 
 void TController::Next() {
   if (Window && Window->NextEnabled()) Window->Next();
@@ -50,9 +52,9 @@ TParamPage* TController::FindPageByClass(const QString& ClassName) const {
 
 void TController::ClearRegParams() {
   TRegParams& R = RegParams;
-  for (QString* S : {&R.INN, &R.RNM, &R.User, &R.Cashier, &R.Address, &R.AutomatNumber,
-                     &R.TaxOfficeURL, &R.SenderEmail, &R.PayPlace, &R.OFDName, &R.OFDUrl,
-                     &R.OFDINN, &R.OFDServer, &R.CashierINN})
+  for (QString* S :
+       {&R.INN, &R.RNM, &R.User, &R.Cashier, &R.Address, &R.AutomatNumber, &R.TaxOfficeURL,
+        &R.SenderEmail, &R.PayPlace, &R.OFDName, &R.OFDUrl, &R.OFDINN, &R.OFDServer, &R.CashierINN})
     S->clear();
   R.TaxSystem = R.Agent = R.WorkMode = R.WorkModeEx = kUnset;
   R.ReasonCode = kUnset;

@@ -26,6 +26,10 @@ IDialogs* Current = nullptr;
 
 }  // namespace
 
-IDialogs& Dialogs() { return Current ? *Current : MessageBoxes; }
+IDialogs& Dialogs() {
+  return Current ? *Current : MessageBoxes;
+}
 
-void SetDialogs(IDialogs* Replacement) { Current = Replacement; }
+void SetDialogs(IDialogs* Replacement) {
+  Current = Replacement;
+}

@@ -17,10 +17,17 @@ void CheckResult(IDriver& Driver, int Code) {
 int TableNumberOf(IDriver& Driver, int Table) {
   int Param = 0;
   switch (Table) {
-    case 18: Param = 72; break;
-    case 19: Param = 73; break;
-    case 24: Param = 75; break;
-    default: return Table;
+    case 18:
+      Param = 72;
+      break;
+    case 19:
+      Param = 73;
+      break;
+    case 24:
+      Param = 75;
+      break;
+    default:
+      return Table;
   }
   auto L = Driver.Lock();
   Driver.SetModelParamNumber(Param);

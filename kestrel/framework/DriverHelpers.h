@@ -37,8 +37,8 @@ void SendTag(IDriver& Driver);
 
 // Calls Call again while it answers 80 or 75, at most Limit calls with
 // PauseMs between them; CheckResult on the last code.
-void RepeatWhileBusy(IDriver& Driver, const std::function<int()>& Call,
-                     int Limit = kBusyRetryLimit, int PauseMs = kBusyPauseMs);
+void RepeatWhileBusy(IDriver& Driver, const std::function<int()>& Call, int Limit = kBusyRetryLimit,
+                     int PauseMs = kBusyPauseMs);
 
 // Model parameter 28: the model keeps its FFD version in table 10. A failed
 // read of the parameter means the standard layout.

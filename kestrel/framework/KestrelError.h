@@ -18,4 +18,6 @@ class EKestrelAbort : public EKestrelError {
 };
 
 // A translated catalogue text as a QString: Text(_("Ошибка")).
-inline QString Text(const char* Translated) { return QString::fromUtf8(Translated); }
+inline QString Text(const char* Translated) {
+  return QString::fromUtf8(Translated);
+}

@@ -97,9 +97,10 @@ const std::vector<TPageEdge>& PageGraph() {
 }
 
 QStringList WorkTypeItems(bool OFDEnabled) {
-  QStringList Items = {Text(_("Регистрация новой ККТ")), Text(_("Перерегистрация ККТ без замены ФН")),
-                       Text(_("Перерегистрация ККТ с заменой ФН")),
-                       Text(_("Отчет о текущем состоянии расчетов")), Text(_("Закрытие архива ФН"))};
+  QStringList Items = {
+      Text(_("Регистрация новой ККТ")), Text(_("Перерегистрация ККТ без замены ФН")),
+      Text(_("Перерегистрация ККТ с заменой ФН")), Text(_("Отчет о текущем состоянии расчетов")),
+      Text(_("Закрытие архива ФН"))};
   if (OFDEnabled) Items << Text(_("Настройка связи с ОФД"));
   return Items;
 }

@@ -8,7 +8,9 @@
 
 TParamPage::TParamPage(QWidget* Parent) : QWidget(Parent) {}
 
-TParamPage::~TParamPage() { SetOwner(nullptr); }
+TParamPage::~TParamPage() {
+  SetOwner(nullptr);
+}
 
 QString TParamPage::Caption() const {
   for (const QMetaObject* M = metaObject(); M; M = M->superClass()) {
@@ -33,7 +35,9 @@ void TParamPage::SetOwner(TParamPages* Owner) {
   if (FOwner) FOwner->FList.push_back(this);
 }
 
-int TParamPage::GetIndex() const { return FOwner ? FOwner->IndexOf(this) : -1; }
+int TParamPage::GetIndex() const {
+  return FOwner ? FOwner->IndexOf(this) : -1;
+}
 
 TParamPages::~TParamPages() {
   while (!FList.empty()) delete FList.front();

@@ -125,10 +125,10 @@ qint64 TTaskState::GetTimeRemain() const {
   return Elapsed * 100 / Percents - Elapsed;
 }
 
-#define TASK_STATE_GETTER(Type, Name, Field)   \
-  Type TTaskState::Name() const {              \
-    std::lock_guard<std::mutex> L(FLock);      \
-    return Field;                              \
+#define TASK_STATE_GETTER(Type, Name, Field) \
+  Type TTaskState::Name() const {            \
+    std::lock_guard<std::mutex> L(FLock);    \
+    return Field;                            \
   }
 TASK_STATE_GETTER(bool, Completed, FCompleted)
 TASK_STATE_GETTER(bool, Succeeded, FSucceeded)
@@ -153,7 +153,9 @@ void TTaskState::SetSuccessText(const QString& Value) {
 TWorkThread::TWorkThread(QObject* Parent)
     : QObject(Parent), FState(std::make_unique<TTaskState>()) {}
 
-TWorkThread::~TWorkThread() { FThread.reset(); }
+TWorkThread::~TWorkThread() {
+  FThread.reset();
+}
 
 void TWorkThread::WaitForThread() {
   if (FThread) FThread->wait();
@@ -173,8 +175,9 @@ void TWorkThread::Execute() {
       FState->Stop(QString::fromUtf8(E.what()), false);
     }
   });
-  connect(FThread.get(), &QThread::finished, this,
-          [this, Generation] { ThreadEnded(Generation); }, Qt::QueuedConnection);
+  connect(
+      FThread.get(), &QThread::finished, this, [this, Generation] { ThreadEnded(Generation); },
+      Qt::QueuedConnection);
   FThread->start();
 }
 
@@ -291,15 +294,13 @@ void TCheckLANWorkTask::Check() {
   Private->SetTCPPort(Port);
   Private->SetTCPConnectionTimeout(10000);
   if (Private->GetECRStatus() != 0)
-    throw EKestrelError(
-        Text(_("Ошибка подключения к : %1:%2, %3 \nПроверьте настройки сети"))
-            .arg(Address)
-            .arg(Port)
-            .arg(Private->ResultCodeDescription()));
+    throw EKestrelError(Text(_("Ошибка подключения к : %1:%2, %3 \nПроверьте настройки сети"))
+                            .arg(Address)
+                            .arg(Port)
+                            .arg(Private->ResultCodeDescription()));
   S.StepProgress(1);
   // A stop requested while the device answered wins over the success.
   S.CheckStopFlag();
-  S.SetSuccessText(Text(_("Связь успешно установлена: %1:%2\nНажмите \"Далее\""))
-                       .arg(Address)
-                       .arg(Port));
+  S.SetSuccessText(
+      Text(_("Связь успешно установлена: %1:%2\nНажмите \"Далее\"")).arg(Address).arg(Port));
 }

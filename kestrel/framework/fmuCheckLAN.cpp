@@ -39,7 +39,9 @@ TfmCheckLAN::TfmCheckLAN(QWidget* Parent)
   FTask->SetOnCompleted([this](TWorkThread&) { TaskCompleted(); });
 }
 
-TfmCheckLAN::~TfmCheckLAN() { FTask->Stop(); }
+TfmCheckLAN::~TfmCheckLAN() {
+  FTask->Stop();
+}
 
 void TfmCheckLAN::Activate() {
   lblStatus->setText(Text(_("Проверка соединения...")));
@@ -61,9 +63,13 @@ void TfmCheckLAN::Start() {
   FTask->Execute();
 }
 
-void TfmCheckLAN::StopTask() { FTask->Stop(); }
+void TfmCheckLAN::StopTask() {
+  FTask->Stop();
+}
 
-void TfmCheckLAN::CloseEvent() { FTask->Stop(); }
+void TfmCheckLAN::CloseEvent() {
+  FTask->Stop();
+}
 
 void TfmCheckLAN::TimerTick() {
   btnRepeat->setEnabled(!FTask->GetStarted());
@@ -82,4 +88,6 @@ void TfmCheckLAN::TaskCompleted() {
   C.EnableSettings(true);
 }
 
-void TfmCheckLAN::Next() { Controller().NextPageClass = QStringLiteral("TfmOFDExchangeState"); }
+void TfmCheckLAN::Next() {
+  Controller().NextPageClass = QStringLiteral("TfmOFDExchangeState");
+}

@@ -34,18 +34,20 @@ void TfmConnectDevice::Activate() {
     if (C.Driver) C.Driver->SetOFDExchangeSuspended(true);
   }
   if (!C.Driver) {
-    lblInfo->setText(LabelText(Text(_("Внимание! Не установлен драйвер ФР\nДля корректной работы "
-                            "установите драйвер версии не ниже %1 и перезапустите приложение"))
-                         .arg(MinVersion)));
+    lblInfo->setText(
+        LabelText(Text(_("Внимание! Не установлен драйвер ФР\nДля корректной работы "
+                         "установите драйвер версии не ниже %1 и перезапустите приложение"))
+                      .arg(MinVersion)));
     C.EnableNext(false);
     C.EnableSettings(false);
     lblInfo->show();
     return;
   }
   if (DriverVersionOf(*C.Driver) < kMinDriverVersion) {
-    lblInfo->setText(LabelText(Text(_("Внимание! Установленная версия драйвера ФР меньше "
-                            "минимальной\nДля корректной работы необходима версия не ниже %1"))
-                         .arg(MinVersion)));
+    lblInfo->setText(
+        LabelText(Text(_("Внимание! Установленная версия драйвера ФР меньше "
+                         "минимальной\nДля корректной работы необходима версия не ниже %1"))
+                      .arg(MinVersion)));
     lblInfo->show();
     C.EnableNext(false);
     return;
@@ -53,4 +55,6 @@ void TfmConnectDevice::Activate() {
   C.EnableNext(true);
 }
 
-void TfmConnectDevice::Next() { Controller().NextPageClass = QStringLiteral("TfmSelectPortType"); }
+void TfmConnectDevice::Next() {
+  Controller().NextPageClass = QStringLiteral("TfmSelectPortType");
+}

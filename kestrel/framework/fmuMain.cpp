@@ -42,8 +42,8 @@ TfmMain::TfmMain(const QString& ProgramDir, QWidget* Parent)
   btnHome = new QPushButton(style()->standardIcon(QStyle::SP_DirHomeIcon), QString(), this);
   btnHome->setObjectName(QStringLiteral("btnHome"));
   btnHome->setToolTip(Text(_("Вернуться в начало")));
-  btnMenu = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QString(),
-                            this);
+  btnMenu =
+      new QPushButton(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QString(), this);
   btnMenu->setObjectName(QStringLiteral("btnMenu"));
   btnMenu->setToolTip(Text(_("Настройки драйвера")));
 
@@ -172,12 +172,24 @@ void TfmMain::Settings() {
   D->ShowProperties();
 }
 
-bool TfmMain::NextEnabled() const { return btnNext->isEnabled(); }
-bool TfmMain::PrevEnabled() const { return btnPrev->isEnabled(); }
-void TfmMain::EnableNext(bool Value) { btnNext->setEnabled(Value); }
-void TfmMain::EnablePrev(bool Value) { btnPrev->setEnabled(Value); }
-void TfmMain::EnableHome(bool Value) { btnHome->setEnabled(Value); }
-void TfmMain::EnableSettings(bool Value) { btnMenu->setEnabled(Value); }
+bool TfmMain::NextEnabled() const {
+  return btnNext->isEnabled();
+}
+bool TfmMain::PrevEnabled() const {
+  return btnPrev->isEnabled();
+}
+void TfmMain::EnableNext(bool Value) {
+  btnNext->setEnabled(Value);
+}
+void TfmMain::EnablePrev(bool Value) {
+  btnPrev->setEnabled(Value);
+}
+void TfmMain::EnableHome(bool Value) {
+  btnHome->setEnabled(Value);
+}
+void TfmMain::EnableSettings(bool Value) {
+  btnMenu->setEnabled(Value);
+}
 
 TParamPage* TfmMain::FindPageByClass(const QString& ClassName) const {
   return FPages->PageByClass(ClassName);

@@ -49,4 +49,6 @@ void TfmSelectWorkType::Activate() {
   if (D) D->Disconnect();
 }
 
-void TfmSelectWorkType::Next() { ApplyWorkType(Controller(), lbWorkType->currentRow()); }
+void TfmSelectWorkType::Next() {
+  ApplyWorkType(Controller(), lbWorkType->currentRow());
+}

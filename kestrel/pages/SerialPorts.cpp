@@ -32,7 +32,9 @@ int ComNumberOfFriendlyName(const QString& FriendlyName) {
   return Ok && Number >= 0 ? Number : -1;
 }
 
-int VendorOf(const QString& HWStr) { return std::max(0, HexAfter(HWStr.toLower(), QStringLiteral("vid_"))); }
+int VendorOf(const QString& HWStr) {
+  return std::max(0, HexAfter(HWStr.toLower(), QStringLiteral("vid_")));
+}
 
 int ProductOf(const QString& HWStr) {
   const QString Lower = HWStr.toLower();

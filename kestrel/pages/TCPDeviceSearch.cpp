@@ -69,7 +69,9 @@ const TTCPDeviceItem* TTCPDeviceList::Add(const QByteArray& Datagram) {
 
 TTCPDeviceSearch::TTCPDeviceSearch(QObject* Parent) : QObject(Parent) {}
 
-TTCPDeviceSearch::~TTCPDeviceSearch() { Stop(); }
+TTCPDeviceSearch::~TTCPDeviceSearch() {
+  Stop();
+}
 
 bool TTCPDeviceSearch::Start(int Port) {
   Stop();
@@ -92,7 +94,9 @@ void TTCPDeviceSearch::Stop() {
   FSocket = nullptr;
 }
 
-int TTCPDeviceSearch::LocalPort() const { return FSocket ? FSocket->localPort() : 0; }
+int TTCPDeviceSearch::LocalPort() const {
+  return FSocket ? FSocket->localPort() : 0;
+}
 
 void TTCPDeviceSearch::ReadPending() {
   while (FSocket && FSocket->hasPendingDatagrams()) {

@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <optional>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QUdpSocket;

@@ -50,7 +50,8 @@ TEST(TableNumberOfTest, LogicalTablesComeFromModelParameters) {
   };
   for (const TCase C : {TCase{18, 72}, TCase{19, 73}, TCase{24, 75}}) {
     TRecordingDriver D;
-    D.Script(TMethodId::ReadModelParamValue, TAnswer(0, {{TPropertyId::ModelParamValue, 40 + C.Table}}));
+    D.Script(TMethodId::ReadModelParamValue,
+             TAnswer(0, {{TPropertyId::ModelParamValue, 40 + C.Table}}));
     EXPECT_EQ(TableNumberOf(D, C.Table), 40 + C.Table);
     ASSERT_EQ(D.Calls().size(), 1u);
     EXPECT_EQ(D.Calls()[0].Setting(TPropertyId::ModelParamNumber).toInt(), C.Param);
@@ -69,7 +70,8 @@ TEST(ReadTableDefTest, MissingFieldReadsEmptyOtherCodesFail) {
   TRecordingDriver D;
   D.Script(TMethodId::ReadTable, kResultFieldMissing);
   D.Script(TMethodId::ReadTable, kResultFieldMissing);
-  D.Script(TMethodId::ReadTable, TAnswer(0, {{TPropertyId::ValueOfFieldString, QStringLiteral("ОФД")}}));
+  D.Script(TMethodId::ReadTable,
+           TAnswer(0, {{TPropertyId::ValueOfFieldString, QStringLiteral("ОФД")}}));
   D.Script(TMethodId::ReadTable, TAnswer(0, {{TPropertyId::ValueOfFieldInteger, qint64(7)}}));
   D.Script(TMethodId::ReadTable, TAnswer(4, {}, QStringLiteral("Некорректные параметры")));
   EXPECT_EQ(ReadTableStrDef(D, 17, 1, 7), QString());
@@ -103,15 +105,20 @@ TEST(TagTest, SendTagRepeatsWhileBusyAndIsBounded) {
   EXPECT_EQ(D.Calls()[0].ToString(), "FNSendTag(TagNumber=1048, TagValueStr=\"ООО\", TagType=7)");
 
   TRecordingDriver Busy;
-  Busy.ScriptDefault(TMethodId::FNSendTag, TAnswer(kResultPrinting, {}, QStringLiteral("Идет печать")));
-  EXPECT_EQ(ErrorOf([&] { RepeatWhileBusy(Busy, [&] { return Busy.FNSendTag(); }, 5, 0); }),
+  Busy.ScriptDefault(TMethodId::FNSendTag,
+                     TAnswer(kResultPrinting, {}, QStringLiteral("Идет печать")));
+  EXPECT_EQ(ErrorOf([&] {
+              RepeatWhileBusy(
+                  Busy, [&] { return Busy.FNSendTag(); }, 5, 0);
+            }),
             QStringLiteral("Ошибка 80, Идет печать"));
   EXPECT_EQ(Busy.Calls().size(), 5u);
 }
 
 // Model parameter 28 answers the layout; a failed read means the standard one.
 void ScriptLayout(TRecordingDriver& D, int ReadCode, bool Alt) {
-  D.Script(TMethodId::ReadModelParamValue, TAnswer(ReadCode, {{TPropertyId::ModelParamValue, Alt}}));
+  D.Script(TMethodId::ReadModelParamValue,
+           TAnswer(ReadCode, {{TPropertyId::ModelParamValue, Alt}}));
 }
 
 TEST(LayoutTest, FailedParameterReadMeansStandardLayout) {
@@ -123,7 +130,8 @@ TEST(LayoutTest, FailedParameterReadMeansStandardLayout) {
   EXPECT_FALSE(UsesAltTableLayout(Failed));
   TRecordingDriver NoMetrics;
   NoMetrics.Script(TMethodId::GetDeviceMetrics, TAnswer(-1, {}, QStringLiteral("Нет связи")));
-  EXPECT_EQ(ErrorOf([&] { UsesAltTableLayout(NoMetrics); }), QStringLiteral("Ошибка -1, Нет связи"));
+  EXPECT_EQ(ErrorOf([&] { UsesAltTableLayout(NoMetrics); }),
+            QStringLiteral("Ошибка -1, Нет связи"));
 }
 
 TEST(FFDVersionTest, WriteSequencesOfBothLayouts) {
@@ -147,8 +155,10 @@ TEST(FFDVersionTest, WriteSequencesOfBothLayouts) {
     std::vector<std::string> Writes;
     int Table = 0, Field = 0;
     for (const auto& Call : D.Calls()) {
-      if (Call.HasSetting(TPropertyId::TableNumber)) Table = Call.Setting(TPropertyId::TableNumber).toInt();
-      if (Call.HasSetting(TPropertyId::FieldNumber)) Field = Call.Setting(TPropertyId::FieldNumber).toInt();
+      if (Call.HasSetting(TPropertyId::TableNumber))
+        Table = Call.Setting(TPropertyId::TableNumber).toInt();
+      if (Call.HasSetting(TPropertyId::FieldNumber))
+        Field = Call.Setting(TPropertyId::FieldNumber).toInt();
       if (Call.Method == TMethodId::WriteTable)
         Writes.push_back(std::to_string(Table) + "/" + std::to_string(Field) + "=" +
                          Call.Setting(TPropertyId::ValueOfFieldInteger).toString().toStdString());
@@ -167,7 +177,8 @@ TEST(FFDVersionTest, ReadFromTheLayoutsField) {
   ScriptLayout(Std, 0, false);
   Std.Script(TMethodId::ReadTable, TAnswer(0, {{TPropertyId::ValueOfFieldInteger, qint64(2)}}));
   EXPECT_EQ(ReadFFDVersion(Std), 2);
-  EXPECT_EQ(Std.Calls().back().ToString(), "ReadTable(TableNumber=17, RowNumber=1, FieldNumber=17)");
+  EXPECT_EQ(Std.Calls().back().ToString(),
+            "ReadTable(TableNumber=17, RowNumber=1, FieldNumber=17)");
 }
 
 }  // namespace

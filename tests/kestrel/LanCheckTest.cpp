@@ -46,7 +46,9 @@ class TLoggedDriver : public TRecordingDriver {
   std::shared_ptr<std::vector<std::string>> FLog;
 };
 
-TAnswer Value(qint64 V) { return TAnswer(0, {{TPropertyId::ValueOfFieldInteger, V}}); }
+TAnswer Value(qint64 V) {
+  return TAnswer(0, {{TPropertyId::ValueOfFieldInteger, V}});
+}
 
 class LanCheckTest : public ::testing::Test {
  protected:
@@ -82,7 +84,8 @@ class LanCheckTest : public ::testing::Test {
   TRecordingDriver* FShared = nullptr;
   TCheckLANWorkTask FTask;
   TAnswer FStatusAnswer{0};
-  std::shared_ptr<std::vector<std::string>> FPrivateLog = std::make_shared<std::vector<std::string>>();
+  std::shared_ptr<std::vector<std::string>> FPrivateLog =
+      std::make_shared<std::vector<std::string>>();
   int FCompletions = 0;
 };
 
@@ -91,16 +94,20 @@ TEST_F(LanCheckTest, StaticAddressConnectsWithTheSharedPasswords) {
   RunToEnd();
   TTaskState& S = FTask.GetState();
   EXPECT_TRUE(S.Succeeded());
-  EXPECT_EQ(S.GetText(), QStringLiteral("Связь успешно установлена: 192.168.1.50:7778\nНажмите \"Далее\""));
+  EXPECT_EQ(S.GetText(),
+            QStringLiteral("Связь успешно установлена: 192.168.1.50:7778\nНажмите \"Далее\""));
   EXPECT_EQ(S.GetPercents(), 100);
   EXPECT_EQ(FCompletions, 1);
-  EXPECT_THAT(FShared->MethodNames(), ElementsAre("ReadTable", "ReadTable", "ReadTable", "ReadTable",
-                                                  "ReadTable", "ReadTable", "Disconnect"));
-  EXPECT_EQ(FShared->Calls()[5].ToString(), "ReadTable(TableNumber=21, RowNumber=1, FieldNumber=4)");
-  EXPECT_THAT(*FPrivateLog,
-              ElementsAre("GetECRStatus(Password=30, SysAdminPassword=4321, ConnectionType=6, "
-                          "ComputerName=\"192.168.1.50\", TCPPort=7778, TCPConnectionTimeout=10000)",
-                          "Disconnect()"));
+  EXPECT_THAT(FShared->MethodNames(),
+              ElementsAre("ReadTable", "ReadTable", "ReadTable", "ReadTable", "ReadTable",
+                          "ReadTable", "Disconnect"));
+  EXPECT_EQ(FShared->Calls()[5].ToString(),
+            "ReadTable(TableNumber=21, RowNumber=1, FieldNumber=4)");
+  EXPECT_THAT(
+      *FPrivateLog,
+      ElementsAre("GetECRStatus(Password=30, SysAdminPassword=4321, ConnectionType=6, "
+                  "ComputerName=\"192.168.1.50\", TCPPort=7778, TCPConnectionTimeout=10000)",
+                  "Disconnect()"));
 }
 
 TEST_F(LanCheckTest, RefusedConnectionFailsWithTheDriversText) {
@@ -138,7 +145,8 @@ TEST_F(LanCheckTest, DhcpReadyReadsTheAddress) {
   for (qint64 V : {10, 0, 0, 7, 7778}) FShared->Script(TMethodId::ReadTable, Value(V));
   FTask.SetSleep([](int) {});
   RunToEnd();
-  EXPECT_EQ(FTask.GetState().GetText(), QStringLiteral("Связь успешно установлена: 10.0.0.7:7778\nНажмите \"Далее\""));
+  EXPECT_EQ(FTask.GetState().GetText(),
+            QStringLiteral("Связь успешно установлена: 10.0.0.7:7778\nНажмите \"Далее\""));
 }
 
 TEST_F(LanCheckTest, RndisUsesTheWrittenAddress) {
@@ -242,7 +250,8 @@ TEST_F(LanPageTest, SuccessTextAndNextAfterTheCheck) {
   for (qint64 V : {1, 10, 0, 0, 9, 7778}) FShared->Script(TMethodId::ReadTable, Value(V));
   FMain->ShowPage(FMain->Pages().IndexOf(FPage));
   ASSERT_TRUE(WaitFor([this] { return FMain->btnNext->isEnabled(); }));
-  EXPECT_EQ(FPage->lblStatus->text(), QStringLiteral("Связь успешно установлена: 10.0.0.9:7778\nНажмите \"Далее\""));
+  EXPECT_EQ(FPage->lblStatus->text(),
+            QStringLiteral("Связь успешно установлена: 10.0.0.9:7778\nНажмите \"Далее\""));
   Controller().CurrentPage = FPage;
   FMain->Next();
   EXPECT_EQ(Controller().NextPageClass, QStringLiteral("TfmOFDExchangeState"));
@@ -252,8 +261,9 @@ TEST_F(LanPageTest, ClosingTheWindowStopsTheCheckBeforeTheDriverGoes) {
   FShared->Script(TMethodId::ReadTable, Value(0));
   FShared->ScriptDefault(TMethodId::ReadTable, Value(3));
   FMain->ShowPage(FMain->Pages().IndexOf(FPage));
-  ASSERT_TRUE(WaitFor([this] { return FPage->Task().GetState().GetText() ==
-                                      QStringLiteral("Ожидание получения IP адреса..."); }));
+  ASSERT_TRUE(WaitFor([this] {
+    return FPage->Task().GetState().GetText() == QStringLiteral("Ожидание получения IP адреса...");
+  }));
   FMain->close();
   EXPECT_TRUE(FPage->Task().GetState().Completed());
   EXPECT_FALSE(FPage->Task().GetState().Succeeded());

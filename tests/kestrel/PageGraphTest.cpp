@@ -34,7 +34,8 @@ TEST(PageGraphTest, FixedOrderStartsAndEndsAsRegistered) {
   EXPECT_STREQ(PageOrder()[2].ClassName, "TfmSelectWorkType");
   EXPECT_STREQ(PageOrder()[20].ClassName, "TfmCheckEthernet");
   EXPECT_STREQ(PageOrder().back().ClassName, "TFmCheckStatusBeforeReRegistration");
-  EXPECT_EQ(PageCaption(QStringLiteral("TfmCheckRNDIS")), QStringLiteral("Проверка связи по RNDIS"));
+  EXPECT_EQ(PageCaption(QStringLiteral("TfmCheckRNDIS")),
+            QStringLiteral("Проверка связи по RNDIS"));
   EXPECT_EQ(PageCaption(QStringLiteral("TUnknown")), QString());
 }
 
@@ -54,12 +55,13 @@ QStringList Walk(const char* From, const std::set<std::string>& Conditions, int 
 }
 
 TEST(PageGraphTest, JobSequences) {
-  EXPECT_EQ(Walk("TFmCheckStatusBeforeRegistration", {"!X5Mode", "!IsOFDSettingMode", "registered"}, 11)
-                .join(' ')
-                .toStdString(),
-            "TFmCheckStatusBeforeRegistration TfmEnterSerial TfmSelectClientType TfmFFD TfmOFDParams "
-            "TfmUserParams TfmINN TfmWorkMode TfmFiscalizationBefore TfmFiscalizationInfo "
-            "TfmFinalMessage TfmConnectDevice");
+  EXPECT_EQ(
+      Walk("TFmCheckStatusBeforeRegistration", {"!X5Mode", "!IsOFDSettingMode", "registered"}, 11)
+          .join(' ')
+          .toStdString(),
+      "TFmCheckStatusBeforeRegistration TfmEnterSerial TfmSelectClientType TfmFFD TfmOFDParams "
+      "TfmUserParams TfmINN TfmWorkMode TfmFiscalizationBefore TfmFiscalizationInfo "
+      "TfmFinalMessage TfmConnectDevice");
   EXPECT_EQ(Walk("TfmOFDParams", {"IsOFDSettingMode", "Ethernet"}, 5).join(' ').toStdString(),
             "TfmOFDParams TfmSelectNetType TfmEthernetParams TfmCheckEthernet TfmOFDExchangeState "
             "TfmFinalMessage");

@@ -31,7 +31,8 @@ TEST(SerialPortRulesTest, FriendlyNamesAndHardwareIds) {
       {"Short (COM11)", "USB\\VID_12", 11, 0, 0, true},
   };
   for (const TCase& C : Cases) {
-    const TSerialPortRec R = MakeSerialPortRec(QString::fromUtf8(C.Friendly), QString::fromUtf8(C.HW));
+    const TSerialPortRec R =
+        MakeSerialPortRec(QString::fromUtf8(C.Friendly), QString::fromUtf8(C.HW));
     EXPECT_EQ(R.ComNumber, C.Com) << C.Friendly;
     EXPECT_EQ(VendorOf(R.HWStr), C.Vendor) << C.HW;
     EXPECT_EQ(ProductOf(R.HWStr), C.Product) << C.HW;

@@ -113,7 +113,7 @@ TEST_F(WizardTest, VersionGate) {
     bool NextEnabled;
   };
   const TCase Cases[] = {
-      {{4, 13, 0, 593}, false}, {{4, 13, 0, 594}, true}, {{4, 14, 0, 0}, true},
+      {{4, 13, 0, 593}, false},   {{4, 13, 0, 594}, true},   {{4, 14, 0, 0}, true},
       {{3, 99, 99, 9999}, false}, {{4, 12, 9, 9999}, false}, {{5, 0, 0, 0}, true},
   };
   for (const TCase& C : Cases) {
@@ -165,7 +165,8 @@ TEST_F(WizardTest, WorkTypeItemsByModelParameter73) {
     EXPECT_EQ(W->lbWorkType->currentRow(), 0);
     EXPECT_EQ(W->lblDevice->text(), QStringLiteral("ШТРИХ-М-01Ф, зав. номер 0001"));
     EXPECT_TRUE(Controller().RegParams.INN.isEmpty());
-    EXPECT_THAT(Driver()->MethodNames(), ::testing::ElementsAre("ReadModelParamValue", "Disconnect"));
+    EXPECT_THAT(Driver()->MethodNames(),
+                ::testing::ElementsAre("ReadModelParamValue", "Disconnect"));
     EXPECT_EQ(Driver()->Calls()[0].Setting(TPropertyId::ModelParamNumber).toInt(), 73);
     FMain.reset();
   }
