@@ -14,6 +14,8 @@ void QuietOffscreen(QtMsgType Type, const QMessageLogContext& Context, const QSt
 
 int main(int argc, char** argv) {
   Default = qInstallMessageHandler(QuietOffscreen);
+  // Also when CTest lists the tests, which it does without the test environment.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication App(argc, argv);
   return RUN_ALL_TESTS();
